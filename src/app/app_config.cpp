@@ -9,7 +9,9 @@ namespace keyrig {
 namespace {
 
 bool SameNoCase(const char* left, const char* right) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     for (; *left != '\0' && *right != '\0'; ++left, ++right) {
         if (lower(*left) != lower(*right)) {
             return false;
@@ -65,7 +67,8 @@ std::vector<CombKeyItem::Pair> ParseKeyCombination(std::string text) {
         if (numbers.empty()) {
             continue;  // only colons: no key to press
         }
-        pairs.push_back({ReadSigned(numbers[0], 10), numbers.size() > 1 ? ReadSigned(numbers[1], 10) : 0});
+        pairs.push_back(
+            {ReadSigned(numbers[0], 10), numbers.size() > 1 ? ReadSigned(numbers[1], 10) : 0});
     }
     return pairs;
 }
@@ -75,7 +78,9 @@ AppConfig& AppConfig::instance() {
     return config;
 }
 
-void AppConfig::load() { loadFile(platform::ProgramDirectory() / "config.xml"); }
+void AppConfig::load() {
+    loadFile(platform::ProgramDirectory() / "config.xml");
+}
 
 bool AppConfig::loadFile(const std::filesystem::path& file) {
     pugi::xml_document document;
@@ -84,7 +89,8 @@ bool AppConfig::loadFile(const std::filesystem::path& file) {
     }
 
     // The four sections are top-level elements; an enclosing root element hides them.
-    const pugi::xml_attribute language = AttributeNoCase(ChildNoCase(document, "local"), "language");
+    const pugi::xml_attribute language =
+        AttributeNoCase(ChildNoCase(document, "local"), "language");
     isChinese = std::string_view(language.value()) == "cn";
 
     const pugi::xml_node usb = ChildNoCase(document, "usb");
@@ -101,7 +107,8 @@ bool AppConfig::loadFile(const std::filesystem::path& file) {
         }
         const pugi::xml_attribute code = AttributeNoCase(item, "code");
         funKeys.push_back({name.value(), code ? ReadUnsigned(code.value(), 16) : 0,
-                           AttributeNoCase(item, "path").value(), AttributeNoCase(item, "argm").value()});
+                           AttributeNoCase(item, "path").value(),
+                           AttributeNoCase(item, "argm").value()});
     }
 
     combKeys.clear();

@@ -2,19 +2,18 @@
 // the macro editor offers. Read once at start-up, never written.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <cstdint>
 #include <filesystem>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
 namespace keyrig {
 
 struct FunKeyItem {
-    std::string name;  // never empty
+    std::string name;   // never empty
     uint32_t code = 0;  // KeyCode
-    std::string path;  // kept with the item; nothing is started from it
+    std::string path;   // kept with the item; nothing is started from it
     std::string argm;
 };
 
@@ -29,7 +28,7 @@ struct CombKeyItem {
 };
 
 class AppConfig final {
-public:
+  public:
     static AppConfig& instance();
 
     // Reads config.xml from the program directory.
@@ -48,7 +47,7 @@ public:
 
     const pugi::xml_document& document() const { return document_; }
 
-private:
+  private:
     pugi::xml_document document_;
 };
 

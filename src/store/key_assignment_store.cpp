@@ -29,10 +29,9 @@ bool KeyAssignmentStore::Load(const std::filesystem::path& path) {
     for (const pugi::xml_node& record : document.children()) {
         KeyAssignment assignment;
         for (const pugi::xml_node& item : record.children()) {
-            assignment.steps.push_back({AttributeUnsigned(item, "code", 16),
-                                        AttributeUnsigned(item, "state", 10),
-                                        AttributeUnsigned(item, "delay", 10),
-                                        AttributeText(item, "name")});
+            assignment.steps.push_back(
+                {AttributeUnsigned(item, "code", 16), AttributeUnsigned(item, "state", 10),
+                 AttributeUnsigned(item, "delay", 10), AttributeText(item, "name")});
         }
         assignment.code = AttributeUnsigned(record, "code", 16);
         assignment.type = static_cast<int32_t>(AttributeUnsigned(record, "type", 10));
@@ -70,9 +69,9 @@ bool KeyAssignmentStore::Save() {
 
 void KeyAssignmentStore::Put(const KeyAssignment& assignment) {
     auto changed = std::make_shared<KeyAssignments>(*Snapshot());
-    const auto same = std::find_if(changed->begin(), changed->end(), [&](const KeyAssignment& each) {
-        return each.code == assignment.code;
-    });
+    const auto same =
+        std::find_if(changed->begin(), changed->end(),
+                     [&](const KeyAssignment& each) { return each.code == assignment.code; });
     if (same != changed->end()) {
         *same = assignment;
     } else {
@@ -93,14 +92,18 @@ bool KeyAssignmentStore::Remove(KeyCode code) {
     return true;
 }
 
-void KeyAssignmentStore::Clear() { Replace(std::make_shared<const KeyAssignments>()); }
+void KeyAssignmentStore::Clear() {
+    Replace(std::make_shared<const KeyAssignments>());
+}
 
 std::shared_ptr<const KeyAssignments> KeyAssignmentStore::Snapshot() const {
     std::lock_guard lock(mutex_);
     return assignments_;
 }
 
-std::filesystem::path KeyAssignmentStore::path() const { return file_.path(); }
+std::filesystem::path KeyAssignmentStore::path() const {
+    return file_.path();
+}
 
 void KeyAssignmentStore::Replace(std::shared_ptr<const KeyAssignments> assignments) {
     std::shared_ptr<const KeyAssignments> previous;

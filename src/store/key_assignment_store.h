@@ -49,7 +49,7 @@ struct KeyAssignment {
 using KeyAssignments = std::vector<KeyAssignment>;
 
 class KeyAssignmentStore final {
-public:
+  public:
     static KeyAssignmentStore& Instance();
 
     KeyAssignmentStore();
@@ -73,7 +73,7 @@ public:
     std::filesystem::path path() const;
     const XmlDataFile& file() const { return file_; }
 
-private:
+  private:
     void Replace(std::shared_ptr<const KeyAssignments> assignments);
 
     XmlDataFile file_;  // UI thread only

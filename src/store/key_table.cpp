@@ -239,7 +239,9 @@ static_assert(kTable.back().usagePage == S && kTable.back().usageId == 0x05);
 
 const KeyTableEntry emptyKeyEntry = {0, 0, 0, 0, 0, ""};
 
-std::span<const KeyTableEntry> KeyTable() { return kTable; }
+std::span<const KeyTableEntry> KeyTable() {
+    return kTable;
+}
 
 const KeyTableEntry& FindKey(KeyCode code) {
     return FindKeyByUsage(UsageIdOf(code), UsagePageOf(code));

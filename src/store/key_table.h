@@ -13,8 +13,12 @@ using KeyCode = uint32_t;
 constexpr KeyCode MakeKeyCode(uint16_t usagePage, uint16_t usageId) {
     return (static_cast<KeyCode>(usagePage) << 16) | usageId;
 }
-constexpr uint16_t UsagePageOf(KeyCode code) { return static_cast<uint16_t>(code >> 16); }
-constexpr uint16_t UsageIdOf(KeyCode code) { return static_cast<uint16_t>(code & 0xFFFF); }
+constexpr uint16_t UsagePageOf(KeyCode code) {
+    return static_cast<uint16_t>(code >> 16);
+}
+constexpr uint16_t UsageIdOf(KeyCode code) {
+    return static_cast<uint16_t>(code & 0xFFFF);
+}
 
 // Usage pages the program knows. Mouse buttons are our own convention: usages 1 to 5 of the
 // generic desktop page, beside its three system-control keys.

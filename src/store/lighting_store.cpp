@@ -79,7 +79,9 @@ SideLightStore& SideLightStore::Instance() {
     return store;
 }
 
-SideLightStore::SideLightStore() { SetDefaults(); }
+SideLightStore::SideLightStore() {
+    SetDefaults();
+}
 
 void SideLightStore::SetDefaults() {
     levels = {4, 4, 4, 7, 7, 7, 7, 7, 7, 7, 7, 7};

@@ -22,7 +22,7 @@ struct LightingSlot {
 };
 
 class LightingStore final {
-public:
+  public:
     static constexpr int kEffectCount = 20;
     static constexpr int32_t kNoEffect = 20;
 
@@ -41,12 +41,12 @@ public:
     std::array<LightingSlot, kEffectCount> slots{};
     int32_t selection = kNoEffect;  // the chosen effect; kNoEffect for none
 
-private:
+  private:
     XmlDataFile file_;
 };
 
 class SideLightStore final {
-public:
+  public:
     static constexpr int kModeCount = 12;
 
     static SideLightStore& Instance();
@@ -66,7 +66,7 @@ public:
     std::array<uint8_t, kModeCount> levels{};
     int32_t selection = 0;
 
-private:
+  private:
     void SetDefaults();
 
     XmlDataFile file_;

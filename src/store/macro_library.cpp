@@ -27,10 +27,9 @@ bool MacroLibrary::Load(const std::filesystem::path& path) {
     for (const pugi::xml_node& groupNode : document.child("macro").children()) {
         MacroGroup loaded;
         for (const pugi::xml_node& stepNode : groupNode.children()) {
-            loaded.steps.push_back({AttributeUnsigned(stepNode, "code", 10),
-                                    AttributeUnsigned(stepNode, "state", 10),
-                                    AttributeUnsigned(stepNode, "delay", 10),
-                                    AttributeText(stepNode, "name")});
+            loaded.steps.push_back(
+                {AttributeUnsigned(stepNode, "code", 10), AttributeUnsigned(stepNode, "state", 10),
+                 AttributeUnsigned(stepNode, "delay", 10), AttributeText(stepNode, "name")});
         }
         loaded.name = AttributeText(groupNode, "name");
         groups.push_back(std::move(loaded));

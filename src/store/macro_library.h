@@ -31,7 +31,7 @@ struct MacroGroup {
 
 // Used on the UI thread only.
 class MacroLibrary final {
-public:
+  public:
     static MacroLibrary& Instance();
 
     // Reads the file at `path` and remembers the path for Save(). False, with nothing changed,
@@ -53,20 +53,20 @@ public:
     const XmlDataFile& file() const { return file_; }
 
     // The editor's settings, edited in place by the macro editor, which saves after each change.
-    int32_t type = 0;    // editor tab: 0 macro, 1 single key, 2 media key, 3 function key
-    int32_t repeat = 1;  // repeat count
-    int32_t delay = 10;  // fixed delay, ms
-    int32_t mode = 0;    // delays: 0 as recorded, 1 fixed, 2 none
-    int32_t media = 0;   // index into config.xml's media keys
-    int32_t function = 0;  // index into config.xml's key combinations
-    KeyCode skcode = 0;  // the single key
-    int32_t group = 0;   // selected group
-    int32_t playMode = 0;  // play mode of the selected play entry; never stored
-    int32_t play = 0;      // index of the selected play entry
+    int32_t type = 0;        // editor tab: 0 macro, 1 single key, 2 media key, 3 function key
+    int32_t repeat = 1;      // repeat count
+    int32_t delay = 10;      // fixed delay, ms
+    int32_t mode = 0;        // delays: 0 as recorded, 1 fixed, 2 none
+    int32_t media = 0;       // index into config.xml's media keys
+    int32_t function = 0;    // index into config.xml's key combinations
+    KeyCode skcode = 0;      // the single key
+    int32_t group = 0;       // selected group
+    int32_t playMode = 0;    // play mode of the selected play entry; never stored
+    int32_t play = 0;        // index of the selected play entry
     bool recording = false;  // never stored
     std::vector<MacroGroup> groups;
 
-private:
+  private:
     XmlDataFile file_;
 };
 

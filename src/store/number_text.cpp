@@ -5,7 +5,9 @@
 namespace keyrig {
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 int DigitValue(char c) {
     if (c >= '0' && c <= '9') {
@@ -44,7 +46,8 @@ ParsedNumber ParseNumber(std::string_view text, int base) {
     for (; at < text.size() && DigitValue(text[at]) < base; ++at) {
         result.hasDigits = true;
         if (!result.overflow) {
-            magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(DigitValue(text[at]));
+            magnitude = magnitude * static_cast<uint64_t>(base) +
+                        static_cast<uint64_t>(DigitValue(text[at]));
             result.overflow = magnitude > kUnsigned32Max;
         }
     }

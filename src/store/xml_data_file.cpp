@@ -56,7 +56,8 @@ XmlDataFile::ReadStatus XmlDataFile::Read(const std::filesystem::path& path,
         parseResult_ = {};
         parseResult_.status = pugi::status_io_error;
     } else {
-        parseResult_ = document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, encoding);
+        parseResult_ =
+            document.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, encoding);
         if (parseResult_) {
             return ReadStatus::Parsed;
         }

@@ -2,15 +2,14 @@
 // replaced without ever leaving half a file or losing a file that could not be read.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <filesystem>
+#include <pugixml.hpp>
 #include <string>
 
 namespace keyrig {
 
 class XmlDataFile final {
-public:
+  public:
     enum class ReadStatus {
         Parsed,   // the document holds the file
         Empty,    // well formed but without any element: only the declaration line, or nothing
@@ -31,7 +30,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     const pugi::xml_parse_result& parseResult() const { return parseResult_; }
 
-private:
+  private:
     std::filesystem::path path_;
     pugi::xml_parse_result parseResult_;
     bool keepBeforeWriting_ = false;

@@ -1,9 +1,8 @@
 // Reading and writing attribute values the way every data file of the program does.
 #pragma once
 
-#include <pugixml.hpp>
-
 #include <cstdint>
+#include <pugixml.hpp>
 #include <string>
 
 #include "store/number_text.h"

@@ -9,7 +9,7 @@ namespace keyrig {
 namespace {
 
 class AppConfigTest : public testing::Test {
-protected:
+  protected:
     bool Load(const std::string& content) {
         config = AppConfig();
         return config.loadFile(dir.Write("config.xml", content));
@@ -23,10 +23,11 @@ TEST_F(AppConfigTest, LanguageIsChineseOnlyForExactlyCn) {
         const char* file;
         bool chinese;
     };
-    for (const Case& c : {Case{"<local language='cn'/>", true}, Case{"<LOCAL Language='cn'/>", true},
-                          Case{"<local language='CN'/>", false}, Case{"<local language='zh'/>", false},
-                          Case{"<local language=' cn'/>", false}, Case{"<usb/>", false},
-                          Case{"<config><local language='cn'/></config>", false}}) {
+    for (const Case& c :
+         {Case{"<local language='cn'/>", true}, Case{"<LOCAL Language='cn'/>", true},
+          Case{"<local language='CN'/>", false}, Case{"<local language='zh'/>", false},
+          Case{"<local language=' cn'/>", false}, Case{"<usb/>", false},
+          Case{"<config><local language='cn'/></config>", false}}) {
         ASSERT_TRUE(Load(c.file));
         EXPECT_EQ(config.isChinese, c.chinese) << c.file;
     }
@@ -40,7 +41,8 @@ TEST_F(AppConfigTest, UsbIdentifiersAreSignedHexadecimal) {
     for (const Case& c : {Case{"0x1a2b", 0x1A2B}, Case{"1A2B", 0x1A2B}, Case{"1a2bz", 0x1A2B},
                           Case{"", 0}, Case{"-1", -1}, Case{"  ff", 0xFF},
                           Case{"1ffffffff", 2147483647}, Case{"-1ffffffff", -2147483647 - 1}}) {
-        ASSERT_TRUE(Load(std::string("<USB VID='") + c.vid + "' pid='0x5' Interface='2' subdevice='x'/>"));
+        ASSERT_TRUE(
+            Load(std::string("<USB VID='") + c.vid + "' pid='0x5' Interface='2' subdevice='x'/>"));
         EXPECT_EQ(config.vid, c.value) << c.vid;
         EXPECT_EQ(config.pid, 5);
         EXPECT_EQ(config.interface, 2);
@@ -95,7 +97,8 @@ TEST_F(AppConfigTest, KeyCombinationTexts) {
 }
 
 TEST_F(AppConfigTest, EveryCombinationNodeGivesAnItem) {
-    ASSERT_TRUE(Load(R"(<combkey><c name="Copy" code="458976:0,458758:0"/><c/><x name="Only"/></combkey>)"));
+    ASSERT_TRUE(Load(
+        R"(<combkey><c name="Copy" code="458976:0,458758:0"/><c/><x name="Only"/></combkey>)"));
     ASSERT_EQ(config.combKeys.size(), 3u);
     EXPECT_EQ(config.combKeys[0].name, "Copy");
     EXPECT_EQ(config.combKeys[0].pairs.size(), 2u);
@@ -114,7 +117,8 @@ TEST_F(AppConfigTest, AFileThatCannotBeReadChangesNothing) {
 }
 
 TEST_F(AppConfigTest, UtfSixteenFilesAreDetected) {
-    const std::u16string text = u"\xFEFF<local language=\"cn\"/><funkey><k name=\"Почта\" code=\"c018a\"/></funkey>";
+    const std::u16string text =
+        u"\xFEFF<local language=\"cn\"/><funkey><k name=\"Почта\" code=\"c018a\"/></funkey>";
     std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     EXPECT_TRUE(config.loadFile(dir.Write("config.xml", bytes)));
     EXPECT_TRUE(config.isChinese);

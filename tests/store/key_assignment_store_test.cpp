@@ -12,7 +12,7 @@ namespace keyrig {
 namespace {
 
 class KeyAssignmentStoreTest : public testing::Test {
-protected:
+  protected:
     std::filesystem::path File() const { return dir / "record.xml"; }
     const KeyAssignments& Assignments() {
         snapshot = store.Snapshot();
@@ -23,8 +23,14 @@ protected:
     std::shared_ptr<const KeyAssignments> snapshot;
 };
 
-const KeyAssignment kAtoB{0x00070004, KindSingleKey, PlaySingleKey, 1, "A", "B", {{0x00070005, 0, 0, "B"}}};
-const KeyAssignment kF1Macro{0x0007003A, KindMacro, PlayCount, 3, "F1", "Макрос 0",
+const KeyAssignment kAtoB{
+    0x00070004, KindSingleKey, PlaySingleKey, 1, "A", "B", {{0x00070005, 0, 0, "B"}}};
+const KeyAssignment kF1Macro{0x0007003A,
+                             KindMacro,
+                             PlayCount,
+                             3,
+                             "F1",
+                             "Макрос 0",
                              {{0x00070006, 1, 50, "C"}, {0x00070006, 0, 10, "C"}}};
 
 TEST_F(KeyAssignmentStoreTest, WritesTheFileByteForByte) {
@@ -52,7 +58,8 @@ TEST_F(KeyAssignmentStoreTest, EmptyStoreWritesTheDeclarationOnlyAndLoadsBackEmp
 
 TEST_F(KeyAssignmentStoreTest, CodesReadAsHexadecimalInEitherCase) {
     for (const char* code : {"0x7003a", "7003a", "7003A", "0X7003A"}) {
-        dir.Write("record.xml", std::string("<record code='") + code + "' play='2'><item code='0x70006'/></record>");
+        dir.Write("record.xml", std::string("<record code='") + code +
+                                    "' play='2'><item code='0x70006'/></record>");
         ASSERT_TRUE(store.Load(File())) << code;
         ASSERT_EQ(Assignments().size(), 1u);
         EXPECT_EQ(Assignments()[0].code, 0x0007003Au) << code;
@@ -65,7 +72,8 @@ TEST_F(KeyAssignmentStoreTest, CodesReadAsHexadecimalInEitherCase) {
 }
 
 TEST_F(KeyAssignmentStoreTest, MissingAttributesReadAsZeroOrEmpty) {
-    dir.Write("record.xml", "<record code='70004'/><x code='70005' play='-3' type='2' repeat='4'><y/></x>");
+    dir.Write("record.xml",
+              "<record code='70004'/><x code='70005' play='-3' type='2' repeat='4'><y/></x>");
     ASSERT_TRUE(store.Load(File()));
     ASSERT_EQ(Assignments().size(), 2u);
     EXPECT_EQ(Assignments()[0], (KeyAssignment{0x00070004, 0, 0, 0, "", "", {}}));
@@ -74,7 +82,8 @@ TEST_F(KeyAssignmentStoreTest, MissingAttributesReadAsZeroOrEmpty) {
 
 TEST_F(KeyAssignmentStoreTest, DuplicatesLoadAndChangesReachOnlyTheFirst) {
     dir.Write("record.xml",
-              "<record code='70004' play='1' group='first'/><record code='70004' play='1' group='second'/>");
+              "<record code='70004' play='1' group='first'/><record code='70004' play='1' "
+              "group='second'/>");
     ASSERT_TRUE(store.Load(File()));
     ASSERT_EQ(Assignments().size(), 2u);
 

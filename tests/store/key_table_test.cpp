@@ -14,6 +14,10 @@ struct LookupCase {
     uint32_t makeCode;
 };
 
+std::ostream& operator<<(std::ostream& out, const LookupCase& c) {
+    return out << std::hex << "0x" << c.code;
+}
+
 class KeyLookupTest : public testing::TestWithParam<LookupCase> {};
 
 TEST_P(KeyLookupTest, FindsTheRow) {
@@ -27,22 +31,22 @@ TEST_P(KeyLookupTest, FindsTheRow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, KeyLookupTest,
-    testing::Values(LookupCase{0x00070004, "A", 0x1E}, LookupCase{0x000700E3, "Left GUI", 0xE05B},
-                    LookupCase{0x00070000, "No Event", kNoScanCode},
-                    LookupCase{0x000C00E9, "Volume Up", 0xE030},
-                    LookupCase{0x00070080, "Volume Up", kNoScanCode},
-                    LookupCase{0x00010001, "Mouse Left", kNoScanCode},
-                    LookupCase{0x00010081, "System Power", 0xE05E},
-                    LookupCase{0x00070066, "Power", 0xE05E}, LookupCase{0x00070049, "Insert", 0xE052},
-                    LookupCase{0x00070044, "F11", 0x57}, LookupCase{0x00070073, "F24", 0x76},
-                    LookupCase{0x00070031, "\\", 0x2B}, LookupCase{0x00070032, "Europe 1", 0x2B},
-                    LookupCase{0x00070085, "Keypad , ", 0x7E}, LookupCase{0x00070088, "Intl'2", 0x70},
-                    LookupCase{0x00070089, "Int'l 2", 0x7D}, LookupCase{0x0007008C, "Int'l 6", 0x5C},
-                    LookupCase{0x00070094, "Lang 5", 0x76}, LookupCase{0x0007005F, "Keypad 7", 0x47},
-                    LookupCase{0x000C022A, "WWW Favorites", 0xE066},
-                    // Keys the table lacks.
-                    LookupCase{0, "", 0}, LookupCase{0x000700A5, "", 0}, LookupCase{0x00090001, "", 0},
-                    LookupCase{0x00010006, "", 0}));
+    testing::Values(
+        LookupCase{0x00070004, "A", 0x1E}, LookupCase{0x000700E3, "Left GUI", 0xE05B},
+        LookupCase{0x00070000, "No Event", kNoScanCode},
+        LookupCase{0x000C00E9, "Volume Up", 0xE030},
+        LookupCase{0x00070080, "Volume Up", kNoScanCode},
+        LookupCase{0x00010001, "Mouse Left", kNoScanCode},
+        LookupCase{0x00010081, "System Power", 0xE05E}, LookupCase{0x00070066, "Power", 0xE05E},
+        LookupCase{0x00070049, "Insert", 0xE052}, LookupCase{0x00070044, "F11", 0x57},
+        LookupCase{0x00070073, "F24", 0x76}, LookupCase{0x00070031, "\\", 0x2B},
+        LookupCase{0x00070032, "Europe 1", 0x2B}, LookupCase{0x00070085, "Keypad , ", 0x7E},
+        LookupCase{0x00070088, "Intl'2", 0x70}, LookupCase{0x00070089, "Int'l 2", 0x7D},
+        LookupCase{0x0007008C, "Int'l 6", 0x5C}, LookupCase{0x00070094, "Lang 5", 0x76},
+        LookupCase{0x0007005F, "Keypad 7", 0x47}, LookupCase{0x000C022A, "WWW Favorites", 0xE066},
+        // Keys the table lacks.
+        LookupCase{0, "", 0}, LookupCase{0x000700A5, "", 0}, LookupCase{0x00090001, "", 0},
+        LookupCase{0x00010006, "", 0}));
 
 TEST(KeyTable, HasEveryKeyOnceInDisplayOrder) {
     const auto table = KeyTable();

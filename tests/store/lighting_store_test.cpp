@@ -17,7 +17,7 @@ std::string Items(int count, const std::string& item) {
 }
 
 class LightingStoreTest : public testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     LightingStore lighting;
     SideLightStore side;
@@ -57,8 +57,8 @@ TEST_F(LightingStoreTest, SelectionRanges) {
         int32_t lighting;
         int32_t side;
     };
-    for (const Case& c : {Case{"25", 0, 0}, Case{"20", 20, 0}, Case{"12", 12, 0}, Case{"11", 11, 11},
-                          Case{"-1", 0, 0}, Case{"x", 0, 0}}) {
+    for (const Case& c : {Case{"25", 0, 0}, Case{"20", 20, 0}, Case{"12", 12, 0},
+                          Case{"11", 11, 11}, Case{"-1", 0, 0}, Case{"x", 0, 0}}) {
         dir.Write("l.xml", std::string("<effect sel='") + c.sel + "'/>");
         ASSERT_TRUE(lighting.Load(dir / "l.xml"));
         EXPECT_EQ(lighting.selection, c.lighting) << c.sel;
@@ -76,7 +76,8 @@ TEST_F(LightingStoreTest, SlotValuesAreCutAndClamped) {
              Case{"<item speed='7' brightness='9' deriction='3'/>", {5, 2, 0, 1}},
              Case{"<item speed='258' brightness='300' deriction='1' selection='2'/>", {5, 2, 1, 2}},
              Case{"<item speed='1' brightness='3' deriction='257' selection='7'/>", {3, 1, 1, 7}},
-             Case{"<item speed='-1' brightness='-1' deriction='-1' selection='-1'/>", {5, 2, 0, 255}},
+             Case{"<item speed='-1' brightness='-1' deriction='-1' selection='-1'/>",
+                  {5, 2, 0, 255}},
              Case{"<item/>", {0, 0, 0, 1}},
          }) {
         dir.Write("l.xml", std::string("<effect sel='0'>") + c.item + "</effect>");
@@ -90,9 +91,10 @@ TEST_F(LightingStoreTest, SideLevelsKeepFourBitsAndDropEightOrMore) {
         const char* brightness;
         uint8_t level;
     };
-    for (const Case& c : {Case{"9", 0}, Case{"23", 7}, Case{"7", 7}, Case{"8", 0}, Case{"16", 0},
-                          Case{"", 0}}) {
-        dir.Write("s.xml", std::string("<effect><item brightness='") + c.brightness + "'/></effect>");
+    for (const Case& c :
+         {Case{"9", 0}, Case{"23", 7}, Case{"7", 7}, Case{"8", 0}, Case{"16", 0}, Case{"", 0}}) {
+        dir.Write("s.xml",
+                  std::string("<effect><item brightness='") + c.brightness + "'/></effect>");
         ASSERT_TRUE(side.Load(dir / "s.xml"));
         EXPECT_EQ(side.levels[0], c.level) << c.brightness;
     }
@@ -100,7 +102,8 @@ TEST_F(LightingStoreTest, SideLevelsKeepFourBitsAndDropEightOrMore) {
 
 TEST_F(LightingStoreTest, ExtraItemsAreIgnoredAndTheNextSaveWritesTheFullSet) {
     dir.Write("ledeffect.xml", "<effect sel='1'>" + Items(25, "<item speed='1'/>") + "</effect>");
-    dir.Write("sidemodel.xml", "<effect sel='1'>" + Items(15, "<item brightness='2'/>") + "</effect>");
+    dir.Write("sidemodel.xml",
+              "<effect sel='1'>" + Items(15, "<item brightness='2'/>") + "</effect>");
     ASSERT_TRUE(lighting.Load(dir / "ledeffect.xml"));
     ASSERT_TRUE(side.Load(dir / "sidemodel.xml"));
     EXPECT_EQ(lighting.slots[19].speed, 1);
@@ -118,7 +121,8 @@ TEST_F(LightingStoreTest, ExtraItemsAreIgnoredAndTheNextSaveWritesTheFullSet) {
 }
 
 TEST_F(LightingStoreTest, ShortFilesLeaveTheRemainingSlotsAtTheirDefaults) {
-    dir.Write("ledeffect.xml", "<effect sel='2'><item speed='2' brightness='1' selection='3'/></effect>");
+    dir.Write("ledeffect.xml",
+              "<effect sel='2'><item speed='2' brightness='1' selection='3'/></effect>");
     dir.Write("sidemodel.xml", "<effect sel='2'><item brightness='1'/></effect>");
     ASSERT_TRUE(lighting.Load(dir / "ledeffect.xml"));
     ASSERT_TRUE(side.Load(dir / "sidemodel.xml"));
@@ -128,7 +132,9 @@ TEST_F(LightingStoreTest, ShortFilesLeaveTheRemainingSlotsAtTheirDefaults) {
 }
 
 TEST_F(LightingStoreTest, AnyNodeInsideEffectCountsAsAnItem) {
-    dir.Write("l.xml", "<effect sel='0'><item speed='1'/>text<other brightness='2'/><item speed='2'/></effect>");
+    dir.Write(
+        "l.xml",
+        "<effect sel='0'><item speed='1'/>text<other brightness='2'/><item speed='2'/></effect>");
     ASSERT_TRUE(lighting.Load(dir / "l.xml"));
     EXPECT_EQ(lighting.slots[0].speed, 1);
     EXPECT_EQ(lighting.slots[1], (LightingSlot{0, 0, 0, 1}));  // the text node

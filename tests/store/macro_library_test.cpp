@@ -11,7 +11,7 @@ namespace {
 using test::Golden;
 
 class MacroLibraryTest : public testing::Test {
-protected:
+  protected:
     std::filesystem::path File() const { return dir / "macro.xml"; }
     test::TempDir dir;
     MacroLibrary library;

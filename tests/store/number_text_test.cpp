@@ -12,6 +12,10 @@ struct NumberCase {
     int32_t asSigned;
 };
 
+std::ostream& operator<<(std::ostream& out, const NumberCase& c) {
+    return out << '"' << c.text << "\" base " << c.base;
+}
+
 class NumberTextTest : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(NumberTextTest, ReadsLikeTheFilesExpect) {
@@ -32,8 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"4294967296", 10, 4294967295u, 2147483647},
         NumberCase{"99999999999999999999999", 10, 4294967295u, 2147483647},
         NumberCase{"-2147483648", 10, 2147483648u, -2147483647 - 1},
-        NumberCase{"-99999999999", 10, 4294967295u, -2147483647 - 1},
-        NumberCase{"0x10", 10, 0, 0},
+        NumberCase{"-99999999999", 10, 4294967295u, -2147483647 - 1}, NumberCase{"0x10", 10, 0, 0},
         // Hexadecimal, as record.xml and config.xml write it.
         NumberCase{"7003a", 16, 0x7003A, 0x7003A}, NumberCase{"0x7003a", 16, 0x7003A, 0x7003A},
         NumberCase{"7003A", 16, 0x7003A, 0x7003A}, NumberCase{"0X1a2b", 16, 0x1A2B, 0x1A2B},

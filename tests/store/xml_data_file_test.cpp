@@ -13,15 +13,15 @@ TEST(XmlDataFile, TellsParsedEmptyMissingAndDamagedApart) {
         const char* content;  // nullptr: no file
         XmlDataFile::ReadStatus status;
     };
-    for (const Case& c : {Case{"<a/>", XmlDataFile::ReadStatus::Parsed},
-                          Case{"<a/><b/>", XmlDataFile::ReadStatus::Parsed},
-                          Case{"<?xml version=\"1.0\"?>\n", XmlDataFile::ReadStatus::Empty},
-                          Case{"", XmlDataFile::ReadStatus::Empty},
-                          Case{nullptr, XmlDataFile::ReadStatus::Missing},
-                          Case{"<a>", XmlDataFile::ReadStatus::Damaged},
-                          Case{"notes, not XML", XmlDataFile::ReadStatus::Damaged},
-                          Case{"\xff\xfe<\0a\0/\0>\0", XmlDataFile::ReadStatus::Damaged},
-                          Case{"<a></b>", XmlDataFile::ReadStatus::Damaged}}) {
+    for (const Case& c :
+         {Case{"<a/>", XmlDataFile::ReadStatus::Parsed},
+          Case{"<a/><b/>", XmlDataFile::ReadStatus::Parsed},
+          Case{"<?xml version=\"1.0\"?>\n", XmlDataFile::ReadStatus::Empty},
+          Case{"", XmlDataFile::ReadStatus::Empty}, Case{nullptr, XmlDataFile::ReadStatus::Missing},
+          Case{"<a>", XmlDataFile::ReadStatus::Damaged},
+          Case{"notes, not XML", XmlDataFile::ReadStatus::Damaged},
+          Case{"\xff\xfe<\0a\0/\0>\0", XmlDataFile::ReadStatus::Damaged},
+          Case{"<a></b>", XmlDataFile::ReadStatus::Damaged}}) {
         std::filesystem::remove(dir / "f.xml");
         if (c.content != nullptr) {
             dir.Write("f.xml", c.content);
@@ -38,7 +38,8 @@ TEST(XmlDataFile, ADirectoryInThePlaceOfTheFileIsKeptAside) {
     std::filesystem::create_directory(dir / "f.xml");
     XmlDataFile file;
     pugi::xml_document document;
-    EXPECT_EQ(file.Read(dir / "f.xml", document, pugi::encoding_utf8), XmlDataFile::ReadStatus::Damaged);
+    EXPECT_EQ(file.Read(dir / "f.xml", document, pugi::encoding_utf8),
+              XmlDataFile::ReadStatus::Damaged);
     document.append_child("a");
     EXPECT_TRUE(file.Write(document));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "f.xml.bad"));

@@ -39,7 +39,8 @@ bool WriteAll(int descriptor, std::string_view bytes) {
 
 // The directory entry of a renamed file is only durable once the directory itself is synced.
 void SyncDirectory(const std::filesystem::path& directory) {
-    const int descriptor = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY);
+    const int descriptor =
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY);
     if (descriptor >= 0) {
         ::fsync(descriptor);
         ::close(descriptor);

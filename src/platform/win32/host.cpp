@@ -13,7 +13,8 @@ std::filesystem::path ProgramDirectory() {
     // Paths may be longer than MAX_PATH; grow the buffer until the whole path fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return {};
         }
