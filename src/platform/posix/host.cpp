@@ -12,13 +12,14 @@
 
 namespace keyrig::platform {
 
-std::filesystem::path ProgramDirectory() {
+std::filesystem::path ProgramPath() {
     std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return {};
-    }
-    return program.parent_path();
+    auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : program;
+}
+
+std::filesystem::path ProgramDirectory() {
+    return ProgramPath().parent_path();
 }
 
 namespace {

@@ -10,6 +10,10 @@
 namespace keyrig::platform {
 
 std::filesystem::path ProgramDirectory() {
+    return ProgramPath().parent_path();
+}
+
+std::filesystem::path ProgramPath() {
     // Paths may be longer than MAX_PATH; grow the buffer until the whole path fits.
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -19,7 +23,7 @@ std::filesystem::path ProgramDirectory() {
             return {};
         }
         if (length < buffer.size()) {
-            return std::filesystem::path(std::wstring(buffer.data(), length)).parent_path();
+            return std::filesystem::path(std::wstring(buffer.data(), length));
         }
         buffer.resize(buffer.size() * 2);
     }
