@@ -17,7 +17,8 @@ struct Result {
 };
 
 Result Keyrigctl(const std::string& arguments) {
-    const std::string command = std::string(KEYRIGCTL) + " " + arguments + " 2>&1";
+    const std::string command =
+        "KEYRIG_PLATFORM=sim " + std::string(KEYRIGCTL) + " " + arguments + " 2>&1";
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -214,6 +215,44 @@ TEST_F(KeyrigctlTest, CheckNamesEachProblem) {
             << result.out;
         EXPECT_EQ(program.Entries(), before) << "check must not write";
         EXPECT_EQ(program.Read(c.file), c.content);
+    }
+}
+
+TEST_F(KeyrigctlTest, FirmwareAndApplyTalkToTheSimulatedKeyboard) {
+    UseGoldenFiles();
+    Result result = Keyrigctl("firmware " + Dir());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "Firmware: v1.0\n"
+              "kbd.set_feature 07 F1 00 00 00 00 00 00\n"
+              "kbd.get_feature 07 01 00 00 00 00 00 00\n");
+
+    result = Keyrigctl("apply " + Dir());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "kbd.set_feature 07 FF FF 03 05 00 00 00\n"
+              "kbd.set_feature 07 FF FF 20 00 00 40 00\n");
+}
+
+TEST_F(KeyrigctlTest, DevicesMarksTheConfiguredKeyboard) {
+    UseGoldenFiles();
+    const Result result = Keyrigctl("devices " + Dir());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("* \\\\?\\hid#vid_1a2b&pid_3c4d&mi_01&col02#"), std::string::npos)
+        << result.out;
+    EXPECT_NE(
+        result.out.find("vid=1a2b pid=3c4d interface=1 collection=2 version=0105 usage=ff02:0002"),
+        std::string::npos);
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '*'),
+              2);  // the heading names the mark
+}
+
+TEST_F(KeyrigctlTest, WithoutTheKeyboardTheDeviceCommandsSaySo) {
+    dir.Write("config.xml", "<usb vid='9999' pid='1' interface='0' subdevice='0'/>");
+    for (const char* command : {"firmware", "apply"}) {
+        const Result result = Keyrigctl(std::string(command) + " " + Dir());
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_EQ(result.out.rfind("keyrigctl: Please insert USB device!", 0), 0u) << result.out;
     }
 }
 

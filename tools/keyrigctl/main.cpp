@@ -6,6 +6,7 @@
 
 #include "app/settings.h"
 #include "check.h"
+#include "device_commands.h"
 #include "json_view.h"
 #include "platform/platform.h"
 #include "store/key_table.h"
@@ -150,6 +151,26 @@ int Run(int argc, char** argv) {
         "there is anything. Reads only.");
     addDirectory(check);
     check->callback([&] { status = Check(directory); });
+
+    CLI::App* devices = app.add_subcommand(
+        "devices",
+        "List the present HID interfaces with the numbers their paths carry, their version and "
+        "usage; * marks the keyboard config.xml names. Uses the backend KEYRIG_PLATFORM names.");
+    addDirectory(devices);
+    devices->callback([&] { status = ListDevices(CheckedDirectory(directory)); });
+
+    CLI::App* firmware = app.add_subcommand(
+        "firmware",
+        "Ask the keyboard for its firmware version and print it as the window shows it.");
+    addDirectory(firmware);
+    firmware->callback([&] { status = ShowFirmware(CheckedDirectory(directory)); });
+
+    CLI::App* apply = app.add_subcommand(
+        "apply",
+        "Send the stored lighting effect and side light to the keyboard, as the program does when "
+        "the keyboard arrives. Loads the files as dump does.");
+    addDirectory(apply);
+    apply->callback([&] { status = ApplyLighting(CheckedDirectory(directory)); });
 
     try {
         app.parse(argc, argv);
