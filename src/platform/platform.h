@@ -35,7 +35,7 @@ std::filesystem::path ProgramDirectory();
 // The bytes go to a new file beside the target, reach the disk, and only then take the target's
 // name, so a crash or a full disk leaves either the old file or the new one, never half of one.
 // Returns false, with the old file untouched, when any step fails.
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes);
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes);
 
 enum class FileKind { Missing, File, Directory };
 

@@ -80,7 +80,7 @@ bool XmlDataFile::Write(const pugi::xml_document& document) {
         }
         keepBeforeWriting_ = false;
     }
-    return platform::ReplaceFile(path_, FormatXmlDocument(document));
+    return platform::ReplaceFileContents(path_, FormatXmlDocument(document));
 }
 
 std::string FormatXmlDocument(const pugi::xml_document& document) {

@@ -57,7 +57,7 @@ std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target) {
 
 }  // namespace
 
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes) {
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
     std::filesystem::path temporary;
     int descriptor = -1;
     for (int attempt = 0; attempt < 16 && descriptor < 0; ++attempt) {

@@ -29,7 +29,7 @@ std::filesystem::path ProgramPath() {
     }
 }
 
-bool ReplaceFile(const std::filesystem::path& target, std::string_view bytes) {
+bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
     auto temporary = target;
     temporary += L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
                  std::to_wstring(GetTickCount64() % 1000000) + L".tmp";
