@@ -98,7 +98,7 @@ class SimDevice final : public Device {
                 std::fill(report.begin() + 1, report.end(), 0);
                 report[1] = static_cast<uint8_t>(world_.firmwareVersion_ >> 8);
                 report[2] = static_cast<uint8_t>(world_.firmwareVersion_ & 0xFF);
-                world_.RecordLocked({0, "kbd.get_feature", {report.begin(), report.end()}, {}, 0},
+                world_.RecordLocked(Entry("kbd.get_feature", {report.begin(), report.end()}, {}, 0),
                                     announce);
                 done = true;
             }
@@ -117,7 +117,7 @@ class SimDevice final : public Device {
                 !world_.failFeatures_ && report.size() == 8) {
                 std::array<uint8_t, 8> bytes;
                 std::copy(report.begin(), report.end(), bytes.begin());
-                world_.RecordLocked({0, "kbd.set_feature", {report.begin(), report.end()}, {}, 0},
+                world_.RecordLocked(Entry("kbd.set_feature", {report.begin(), report.end()}, {}, 0),
                                     announce);
                 world_.ApplyFeatureLocked(bytes);
                 done = true;
@@ -146,7 +146,8 @@ class SimDevice final : public Device {
                     outcome.wentPending = true;
                     return outcome;
                 }
-                world_.RecordLocked({0, "kbd.write", {data.begin(), data.end()}, {}, 0}, announce);
+                world_.RecordLocked(Entry("kbd.write", {data.begin(), data.end()}, {}, 0),
+                                    announce);
                 if (data.size() >= 3 && data[0] == 0x07 && data[1] == 0xF0 && data[2] == 0xAA) {
                     world_.FactoryResetLocked();
                 }
@@ -154,7 +155,7 @@ class SimDevice final : public Device {
                 outcome.bytes = static_cast<uint32_t>(data.size());
             } else if (found->spec.role == Role::VirtualKeyboard && data.size() == 64 &&
                        data[0] == 0x05) {
-                world_.RecordLocked({0, "vkbd", {data.begin(), data.end()}, {}, 0}, announce);
+                world_.RecordLocked(Entry("vkbd", {data.begin(), data.end()}, {}, 0), announce);
                 world_.ApplyVirtualReportLocked(data);
                 outcome.status = WriteOutcome::Status::Written;
                 outcome.bytes = 64;
@@ -208,7 +209,8 @@ class SimDevice final : public Device {
             outcome.error = kErrorInvalidFunction;
             return outcome;
         }
-        world_.RecordLocked({0, "filter.ioctl", {input.begin(), input.end()}, {}, code}, announce);
+        world_.RecordLocked(Entry("filter.ioctl", {input.begin(), input.end()}, {}, code),
+                            announce);
         if (code == kIoctlSetKeys) {
             world_.keyList_.clear();
             for (size_t at = 0; at + 4 <= input.size(); at += 4) {
@@ -379,7 +381,7 @@ RunOutcome SimulatedSystem::RunAndWait(const std::filesystem::path& program,
         world.toolRuns_.emplace_back(commandLine);
         runTime = world.toolRunTime_;
     }
-    world.Record({0, "devcon", {}, std::string(commandLine), 0});
+    world.Record(Entry("devcon", {}, std::string(commandLine)));
 
     // The tool's two commands, as the program writes them.
     const std::string command = Lower(commandLine);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -56,7 +57,18 @@ struct LogEntry {
     std::vector<uint8_t> bytes;
     std::string text;   // for entries that are words: a command line, a key and its state
     uint32_t code = 0;  // the control code or the key code, where there is one
+    std::chrono::steady_clock::time_point when;  // the precise moment, for measuring
 };
+
+inline LogEntry Entry(std::string kind, std::vector<uint8_t> bytes = {}, std::string text = {},
+                      uint32_t code = 0) {
+    LogEntry entry;
+    entry.kind = std::move(kind);
+    entry.bytes = std::move(bytes);
+    entry.text = std::move(text);
+    entry.code = code;
+    return entry;
+}
 
 // What the keyboard's firmware made of the lighting reports it was sent.
 struct FirmwareLighting {
@@ -116,6 +128,9 @@ class World {
     void PressKey(uint32_t keyCode);
     void ReleaseKey(uint32_t keyCode);
     bool KeyRequestPending() const;
+    // Waits until every reported key has been taken and handed out, and the program waits for
+    // the next one again (true), or `limit` passes (false).
+    bool WaitUntilKeysHandled(std::chrono::milliseconds limit) const;
     // Waits until the program has a key request pending (true) or `limit` passes (false).
     bool WaitForKeyRequest(std::chrono::milliseconds limit) const;
 
@@ -236,5 +251,7 @@ class SimulatedSystem final : public System {
 
 // Formats bytes as the log shows them: two-digit upper-case hexadecimal, one blank between.
 std::string HexBytes(std::span<const uint8_t> bytes);
+// The same without trailing zero bytes, but never fewer than `minimum` bytes.
+std::string TrimmedHexBytes(std::span<const uint8_t> bytes, size_t minimum);
 
 }  // namespace keyrig::platform::sim

@@ -47,6 +47,14 @@ std::string HexBytes(std::span<const uint8_t> bytes) {
     return text;
 }
 
+std::string TrimmedHexBytes(std::span<const uint8_t> bytes, size_t minimum) {
+    size_t length = bytes.size();
+    while (length > minimum && bytes[length - 1] == 0) {
+        --length;
+    }
+    return HexBytes(bytes.first(std::min(length, bytes.size())));
+}
+
 bool SamePath(std::string_view left, std::string_view right) {
     return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
         const auto lower = [](char c) {
@@ -115,7 +123,9 @@ uint64_t World::Now() const {
 }
 
 void World::RecordLocked(LogEntry entry, std::vector<LogEntry>& toAnnounce) {
-    entry.ms = Now();
+    entry.when = std::chrono::steady_clock::now();
+    entry.ms = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(entry.when - start_).count());
     log_.push_back(entry);
     if (logListener_) {
         toAnnounce.push_back(std::move(entry));
@@ -386,8 +396,8 @@ void World::KeyEventLocked(uint32_t keyCode, bool pressed, std::vector<LogEntry>
     const std::pair<uint8_t, uint8_t> key{static_cast<uint8_t>(page), static_cast<uint8_t>(usage)};
     const bool listed =
         filterPresent_ && std::find(keyList_.begin(), keyList_.end(), key) != keyList_.end();
-    LogEntry entry{
-        0, listed ? "key.reported" : "key.passthrough", {}, pressed ? "down" : "up", keyCode};
+    LogEntry entry =
+        Entry(listed ? "key.reported" : "key.passthrough", {}, pressed ? "down" : "up", keyCode);
     RecordLocked(std::move(entry), toAnnounce);
     if (!listed) {
         return;
@@ -422,6 +432,12 @@ void World::ReleaseKey(uint32_t keyCode) {
 bool World::KeyRequestPending() const {
     std::lock_guard lock(mutex_);
     return keyRequestsPending_ > 0;
+}
+
+bool World::WaitUntilKeysHandled(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit,
+                             [this] { return keyEvents_.empty() && keyRequestsPending_ > 0; });
 }
 
 bool World::WaitForKeyRequest(std::chrono::milliseconds limit) const {
