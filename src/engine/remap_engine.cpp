@@ -62,6 +62,21 @@ void RemapEngine::StopMacro() {
     macroThread.Lock();
     playingAssignment.code = 0;
     macroThread.Unlock();
+    MarkUnderway();
+}
+
+void RemapEngine::MarkUnderway() {
+    {
+        std::lock_guard lock(startLock_);
+        macrosUnderway_ = macrosStarted_;
+    }
+    startChanged_.notify_all();
+}
+
+bool RemapEngine::WaitForMacroStart(std::chrono::milliseconds limit) {
+    std::unique_lock lock(startLock_);
+    return startChanged_.wait_for(lock, limit,
+                                  [this] { return macrosUnderway_ == macrosStarted_; });
 }
 
 bool RemapEngine::MacroPlaying() {
@@ -79,7 +94,13 @@ void RemapEngine::PlayAssignment(const KeyAssignment& assignment) {
     macroThread.Lock();
     playingAssignment = assignment;
     macroThread.Unlock();
-    macroThread.Start(nullptr);
+    {
+        std::lock_guard lock(startLock_);
+        ++macrosStarted_;
+    }
+    if (macroThread.Start(nullptr) != 0) {
+        MarkUnderway();  // no thread, no macro
+    }
 }
 
 int RemapEngine::KeyEventDispatcher(uint32_t usagePage, uint32_t usageId, uint32_t pressed) {
@@ -171,12 +192,14 @@ int32_t RemapEngine::MacroPlayer(IEasyThread* thread, void* /*argument*/) {
     thread->Unlock();
 
     if (code == 0 || passes == 0) {
+        MarkUnderway();
         // Idle. Only a stop can bring something new to play, so wait for it without a timer.
         thread->WaitForStop(kForever);
         return 0;
     }
 
     if (steps.empty()) {
+        MarkUnderway();
         if (passes < 0) {
             thread->WaitForStop(kForever);  // nothing to press until it is stopped
         }
@@ -197,6 +220,9 @@ int32_t RemapEngine::MacroPlayer(IEasyThread* thread, void* /*argument*/) {
                     break;
                 }
                 Inject(vhidev_, step.code, step.state != 0);
+                if (&step == &steps.front()) {
+                    MarkUnderway();
+                }
                 due += std::chrono::milliseconds(std::max<uint32_t>(step.delay, 1));
                 if (thread->WaitForStopUntil(due)) {
                     stopped = true;

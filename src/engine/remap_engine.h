@@ -6,6 +6,8 @@
 // dispatcher first applies the stop rule of its play mode.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -42,6 +44,9 @@ class RemapEngine final {
     void StopMacro();
     // Whether a macro is being played now.
     bool MacroPlaying();
+    // For tools that drive the engine line by line: waits until the macro started last has sent
+    // its first report, or found it has nothing to send, or was stopped. False after `limit`.
+    bool WaitForMacroStart(std::chrono::milliseconds limit);
 
     EasyThread macroThread;
     KeyAssignment playingAssignment;  // guarded by macroThread's user lock
@@ -49,11 +54,18 @@ class RemapEngine final {
   private:
     // Stop, copy, start: one sequence at a time, from the listener or the UI thread.
     void PlayAssignment(const KeyAssignment& assignment);
+    // The player has taken up the macro started last.
+    void MarkUnderway();
 
     const KeyAssignmentStore& store_;
     device::VHidev& vhidev_;
     device::FilterChannel* channel_ = nullptr;
     std::mutex macroControl_;  // held around each Stop/Start sequence of macroThread
+
+    std::mutex startLock_;
+    std::condition_variable startChanged_;
+    uint64_t macrosStarted_ = 0;   // by startLock_
+    uint64_t macrosUnderway_ = 0;  // by startLock_
 };
 
 // The number of passes a play mode plays: repeat for a count, -1 (without end) for the modes

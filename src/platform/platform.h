@@ -37,6 +37,16 @@ std::filesystem::path ProgramDirectory();
 // Returns false, with the old file untouched, when any step fails.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes);
 
+// --- Ending the process
+// ----------------------------------------------------------------------------
+
+// From now on a request to end the process (Ctrl+C, a termination signal, the console window
+// closing) sets a flag instead of ending it, so that the program can release what it holds.
+void CatchTerminationRequests();
+bool TerminationRequested();
+// Says the cleanup after a request is done; where the system waits for it, the process may end.
+void TerminationHandled();
+
 enum class FileKind { Missing, File, Directory };
 
 // What is at `path`: nothing, a file, or a folder.

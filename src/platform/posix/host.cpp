@@ -1,8 +1,10 @@
 // Files and the program's own location on POSIX systems.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <random>
 #include <string>
@@ -79,5 +81,27 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
     SyncDirectory(target.parent_path());
     return true;
 }
+
+namespace {
+volatile sig_atomic_t terminationRequested = 0;
+extern "C" void NoteTermination(int) {
+    terminationRequested = 1;
+}
+}  // namespace
+
+void CatchTerminationRequests() {
+    struct sigaction action {};
+    action.sa_handler = &NoteTermination;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+bool TerminationRequested() {
+    return terminationRequested != 0;
+}
+
+void TerminationHandled() {}
 
 }  // namespace keyrig::platform

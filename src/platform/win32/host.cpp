@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,40 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
         return false;
     }
     return true;
+}
+
+namespace {
+
+std::atomic<bool> terminationRequested{false};
+HANDLE cleanupDone = nullptr;
+
+BOOL WINAPI NoteTermination(DWORD) {
+    terminationRequested = true;
+    // Windows ends the process when this returns from a console close; give the program the
+    // time to release its keys first.
+    if (cleanupDone != nullptr) {
+        WaitForSingleObject(cleanupDone, 4000);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void CatchTerminationRequests() {
+    if (cleanupDone == nullptr) {
+        cleanupDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    SetConsoleCtrlHandler(&NoteTermination, TRUE);
+}
+
+bool TerminationRequested() {
+    return terminationRequested;
+}
+
+void TerminationHandled() {
+    if (cleanupDone != nullptr) {
+        SetEvent(cleanupDone);
+    }
 }
 
 }  // namespace keyrig::platform
