@@ -199,6 +199,7 @@ class SimDevice final : public Device {
             } else {
                 const auto event = world_.keyEvents_.front();
                 world_.keyEvents_.pop_front();
+                world_.lastKeyTaken_ = std::chrono::steady_clock::now();
                 std::copy(event.begin(), event.end(), output.begin());
                 outcome.status = ControlOutcome::Status::Completed;
                 outcome.bytes = 4;

@@ -128,6 +128,9 @@ class World {
     void PressKey(uint32_t keyCode);
     void ReleaseKey(uint32_t keyCode);
     bool KeyRequestPending() const;
+    // When the program's last key request completed with a key: the start of the way a key
+    // takes through the program, for measuring it.
+    std::chrono::steady_clock::time_point LastKeyTaken() const;
     // Waits until every reported key has been taken and handed out, and the program waits for
     // the next one again (true), or `limit` passes (false).
     bool WaitUntilKeysHandled(std::chrono::milliseconds limit) const;
@@ -196,6 +199,7 @@ class World {
     std::vector<std::pair<uint8_t, uint8_t>> keyList_;
     std::deque<std::array<uint8_t, 4>> keyEvents_;
     int keyRequestsPending_ = 0;
+    std::chrono::steady_clock::time_point lastKeyTaken_;
     bool virtualPresent_ = true;
     VirtualKeyboardState virtualState_;
     bool toolStarts_ = true;

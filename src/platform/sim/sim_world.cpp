@@ -434,6 +434,11 @@ bool World::KeyRequestPending() const {
     return keyRequestsPending_ > 0;
 }
 
+std::chrono::steady_clock::time_point World::LastKeyTaken() const {
+    std::lock_guard lock(mutex_);
+    return lastKeyTaken_;
+}
+
 bool World::WaitUntilKeysHandled(std::chrono::milliseconds limit) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit,
