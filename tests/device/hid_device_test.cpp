@@ -70,7 +70,7 @@ TEST_F(HidDeviceTest, OpenByIdentifiersThatMatchNothingKeepsTheOpenChannel) {
 }
 
 TEST_F(HidDeviceTest, WriteIsCutToTheOutputReportLength) {
-    platform::sim::HidInterfaceSpec shortOutput{
+    platform::sim::HidInterfaceDescription shortOutput{
         R"(\\?\hid#vid_1a2b&pid_3c4d&mi_02#1#{4d1e55b2-f16f-11cf-88cb-001111000030})",
         {0x1A2B, 0x3C4D, 1},
         {0x0001, 0xFF02, 8, 4, 8},

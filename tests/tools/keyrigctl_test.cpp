@@ -6,28 +6,16 @@
 #include <nlohmann/json.hpp>
 
 #include "support/golden.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace keyrig {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = test::ProgramResult;
 
 Result Keyrigctl(const std::string& arguments) {
-    const std::string command =
-        "KEYRIG_PLATFORM=sim " + std::string(KEYRIGCTL) + " " + arguments + " 2>&1";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        result.out.append(buffer, got);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test::RunProgram("KEYRIG_PLATFORM=sim " + std::string(KEYRIGCTL) + " " + arguments);
 }
 
 class KeyrigctlTest : public testing::Test {

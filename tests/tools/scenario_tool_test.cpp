@@ -8,30 +8,18 @@
 #include <cstdio>
 #include <thread>
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace keyrig {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = test::ProgramResult;
 
 Result Scenario(const std::string& arguments, const std::string& script) {
     test::TempDir dir;
     const auto file = dir.Write("script", script);
-    const std::string command =
-        std::string(KEYRIG_SCENARIO) + " " + arguments + " " + file.string() + " 2>&1";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        result.out.append(buffer, got);
-    }
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test::RunProgram(std::string(KEYRIG_SCENARIO) + " " + arguments + " " + file.string());
 }
 
 TEST(ScenarioTool, BadLinesAreNamedAndNothingRuns) {

@@ -6,7 +6,7 @@
 namespace keyrig::platform::sim {
 
 struct World::Interface {
-    HidInterfaceSpec spec;
+    HidInterfaceDescription description;
     bool present = true;
     uint64_t generation = 0;  // counts arrivals; a handle from an earlier one is dead
 };

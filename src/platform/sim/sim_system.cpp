@@ -78,13 +78,13 @@ class SimDevice final : public Device {
     std::optional<HidAttributes> GetAttributes() override {
         std::lock_guard lock(world_.mutex_);
         const World::Interface* found = LiveInterfaceLocked();
-        return found ? std::optional(found->spec.attributes) : std::nullopt;
+        return found ? std::optional(found->description.attributes) : std::nullopt;
     }
 
     std::optional<HidCaps> GetCaps() override {
         std::lock_guard lock(world_.mutex_);
         const World::Interface* found = LiveInterfaceLocked();
-        return found ? std::optional(found->spec.caps) : std::nullopt;
+        return found ? std::optional(found->description.caps) : std::nullopt;
     }
 
     bool GetFeature(std::span<uint8_t> report) override {
@@ -93,7 +93,7 @@ class SimDevice final : public Device {
         {
             std::lock_guard lock(world_.mutex_);
             const World::Interface* found = LiveInterfaceLocked();
-            if (found && found->spec.role == Role::KeyboardCommand && access_ != 0 &&
+            if (found && found->description.role == Role::KeyboardCommand && access_ != 0 &&
                 !world_.failFeatures_ && report.size() == 8 && report[0] == 0x07) {
                 std::fill(report.begin() + 1, report.end(), 0);
                 report[1] = static_cast<uint8_t>(world_.firmwareVersion_ >> 8);
@@ -113,7 +113,7 @@ class SimDevice final : public Device {
         {
             std::lock_guard lock(world_.mutex_);
             const World::Interface* found = LiveInterfaceLocked();
-            if (found && found->spec.role == Role::KeyboardCommand && access_ != 0 &&
+            if (found && found->description.role == Role::KeyboardCommand && access_ != 0 &&
                 !world_.failFeatures_ && report.size() == 8) {
                 std::array<uint8_t, 8> bytes;
                 std::copy(report.begin(), report.end(), bytes.begin());
@@ -137,7 +137,7 @@ class SimDevice final : public Device {
                 outcome.error = found ? kErrorAccessDenied : kErrorDeviceNotConnected;
                 return outcome;
             }
-            if (found->spec.role == Role::KeyboardCommand) {
+            if (found->description.role == Role::KeyboardCommand) {
                 if (world_.stallWrites_ && overlapped_) {
                     // Accepted but never completed: wait out the caller's time, then cancel.
                     world_.changed_.wait_for(lock, timeout, [this] { return shutdown_; });
@@ -153,7 +153,7 @@ class SimDevice final : public Device {
                 }
                 outcome.status = WriteOutcome::Status::Written;
                 outcome.bytes = static_cast<uint32_t>(data.size());
-            } else if (found->spec.role == Role::VirtualKeyboard && data.size() == 64 &&
+            } else if (found->description.role == Role::VirtualKeyboard && data.size() == 64 &&
                        data[0] == 0x05) {
                 world_.RecordLocked(Entry("vkbd", {data.begin(), data.end()}, {}, 0), announce);
                 world_.ApplyVirtualReportLocked(data);
@@ -304,8 +304,8 @@ std::optional<std::vector<DeviceInterface>> SimulatedSystem::EnumerateInterfaces
     const Guid& interfaceClass) {
     std::vector<DeviceInterface> found;
     if (interfaceClass == kHidInterfaceClass) {
-        for (const HidInterfaceSpec& spec : world_->HidInterfaces()) {
-            found.push_back({spec.path, kHidInterfaceClass, 1});
+        for (const HidInterfaceDescription& description : world_->HidInterfaces()) {
+            found.push_back({description.path, kHidInterfaceClass, 1});
         }
     }
     return found;
@@ -351,7 +351,7 @@ std::unique_ptr<Device> SimulatedSystem::OpenDevice(std::string_view path, uint3
     if (found == nullptr || !found->present) {
         return fail(kErrorFileNotFound);
     }
-    return std::make_unique<SimDevice>(world, found->spec.path, SimDevice::Kind::Hid, access,
+    return std::make_unique<SimDevice>(world, found->description.path, SimDevice::Kind::Hid, access,
                                        overlapped, found->generation, handle);
 }
 

@@ -42,7 +42,7 @@ enum class Role {
     VirtualKeyboard,  // the virtual keyboard's report sink
 };
 
-struct HidInterfaceSpec {
+struct HidInterfaceDescription {
     std::string path;
     HidAttributes attributes;
     HidCaps caps;
@@ -115,9 +115,10 @@ class World {
     std::string KeyboardCommandPath() const;
 
     // --- Other HID interfaces ---------------------------------------------------------------
-    void AddHidInterface(const HidInterfaceSpec& spec);
+    void AddHidInterface(const HidInterfaceDescription& description);
     void RemoveAllHidInterfaces();
-    std::vector<HidInterfaceSpec> HidInterfaces() const;  // present ones, in enumeration order
+    std::vector<HidInterfaceDescription> HidInterfaces()
+        const;  // present ones, in enumeration order
 
     // --- The filter driver ------------------------------------------------------------------
     void SetFilterPresent(bool present);

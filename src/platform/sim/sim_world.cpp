@@ -9,8 +9,8 @@ namespace {
 
 constexpr const char* kHidClassSuffix = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
-HidInterfaceSpec KeyboardInterface(const char* part, uint16_t usagePage, uint16_t usage,
-                                   HidCaps caps, Role role) {
+HidInterfaceDescription KeyboardInterface(const char* part, uint16_t usagePage, uint16_t usage,
+                                          HidCaps caps, Role role) {
     caps.usagePage = usagePage;
     caps.usage = usage;
     return {
@@ -22,8 +22,8 @@ HidInterfaceSpec KeyboardInterface(const char* part, uint16_t usagePage, uint16_
         false};
 }
 
-HidInterfaceSpec VirtualInterface(const char* collection, uint16_t usagePage, uint16_t usage,
-                                  uint16_t output) {
+HidInterfaceDescription VirtualInterface(const char* collection, uint16_t usagePage, uint16_t usage,
+                                         uint16_t output) {
     return {std::string(R"(\\?\hid#vhidev&)") + collection + "#1&2d595ca7&0&0000" + kHidClassSuffix,
             {kVirtualVendor, kVirtualProduct, 0x0001},
             {usage, usagePage, 0, output, 0},
@@ -80,7 +80,7 @@ World::World() : start_(std::chrono::steady_clock::now()) {
         {KeyboardInterface("mi_01&col02", 0xFF02, 0x0002, {0, 0, 8, 8, 8}, Role::KeyboardCommand)});
     interfaces_.push_back(
         {KeyboardInterface("mi_01&col03", 0x0001, 0x0080, {0, 0, 2, 0, 0}, Role::Plain)});
-    interfaces_.push_back({HidInterfaceSpec{
+    interfaces_.push_back({HidInterfaceDescription{
         std::string(R"(\\?\hid#vid_1111&pid_2222#7&1c2d3e4f&0&0000)") + kHidClassSuffix,
         {0x1111, 0x2222, 0x0200},
         {0x0002, 0x0001, 5, 0, 0},
@@ -109,7 +109,7 @@ World::~World() {
 
 World::Interface* World::FindInterfaceLocked(std::string_view path) {
     for (Interface& each : interfaces_) {
-        if (SamePath(each.spec.path, path)) {
+        if (SamePath(each.description.path, path)) {
             return &each;
         }
     }
@@ -264,8 +264,8 @@ void World::SetResetReturnDelay(std::chrono::milliseconds delay) {
 std::string World::KeyboardCommandPath() const {
     std::lock_guard lock(mutex_);
     for (const Interface& each : interfaces_) {
-        if (each.spec.role == Role::KeyboardCommand) {
-            return each.spec.path;
+        if (each.description.role == Role::KeyboardCommand) {
+            return each.description.path;
         }
     }
     return {};
@@ -273,11 +273,12 @@ std::string World::KeyboardCommandPath() const {
 
 void World::SetPresenceLocked(bool keyboardPart, bool present, std::vector<std::string>& changed) {
     for (Interface& each : interfaces_) {
-        const bool concerned = keyboardPart ? each.spec.keyboard : each.spec.virtualDevice;
+        const bool concerned =
+            keyboardPart ? each.description.keyboard : each.description.virtualDevice;
         if (concerned && each.present != present) {
             each.present = present;
             ++each.generation;  // handles opened before never work again
-            changed.push_back(each.spec.path);
+            changed.push_back(each.description.path);
         }
     }
 }
@@ -331,11 +332,11 @@ void World::ApplyFeatureLocked(const std::array<uint8_t, 8>& report) {
 
 // --- Other HID interfaces ------------------------------------------------------------------------
 
-void World::AddHidInterface(const HidInterfaceSpec& spec) {
-    std::vector<std::string> added{spec.path};
+void World::AddHidInterface(const HidInterfaceDescription& description) {
+    std::vector<std::string> added{description.path};
     {
         std::lock_guard lock(mutex_);
-        interfaces_.push_back({spec});
+        interfaces_.push_back({description});
     }
     NotifyArrivals(added, true);
 }
@@ -348,7 +349,7 @@ void World::RemoveAllHidInterfaces() {
             if (each.present) {
                 each.present = false;
                 ++each.generation;
-                removed.push_back(each.spec.path);
+                removed.push_back(each.description.path);
             }
         }
         keyboardOnBus_ = false;
@@ -358,12 +359,12 @@ void World::RemoveAllHidInterfaces() {
     NotifyArrivals(removed, false);
 }
 
-std::vector<HidInterfaceSpec> World::HidInterfaces() const {
+std::vector<HidInterfaceDescription> World::HidInterfaces() const {
     std::lock_guard lock(mutex_);
-    std::vector<HidInterfaceSpec> present;
+    std::vector<HidInterfaceDescription> present;
     for (const Interface& each : interfaces_) {
         if (each.present) {
-            present.push_back(each.spec);
+            present.push_back(each.description);
         }
     }
     return present;
