@@ -47,6 +47,10 @@ bool TerminationRequested();
 // Says the cleanup after a request is done; where the system waits for it, the process may end.
 void TerminationHandled();
 
+// Makes `directory` the current directory, so relative paths resolve against it; false when the
+// system refuses.
+bool ChangeCurrentDirectory(const std::filesystem::path& directory);
+
 enum class FileKind { Missing, File, Directory };
 
 // What is at `path`: nothing, a file, or a folder.

@@ -28,6 +28,12 @@ std::unique_ptr<System> MakeBackend(const std::string& name) {
 
 }  // namespace
 
+bool ChangeCurrentDirectory(const std::filesystem::path& directory) {
+    std::error_code error;
+    std::filesystem::current_path(directory, error);
+    return !error;
+}
+
 FileKind KindOf(const std::filesystem::path& path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);

@@ -157,6 +157,10 @@ TEST_F(Win32SystemTest, WideCharacterPathsWork) {
     ASSERT_TRUE(ReplaceFileContents(file, "<?xml version=\"1.0\"?>\n"));
     ASSERT_TRUE(ReplaceFileContents(file, "<record code=\"70004\" />\n"));  // over an existing file
     EXPECT_EQ(KindOf(file), FileKind::File);
+    const auto previous = std::filesystem::current_path();
+    ASSERT_TRUE(ChangeCurrentDirectory(folder));
+    EXPECT_EQ(KindOf("record.xml"), FileKind::File);
+    ASSERT_TRUE(ChangeCurrentDirectory(previous));
     EXPECT_EQ(KindOf(folder), FileKind::Directory);
     KeyAssignmentStore store;
     ASSERT_TRUE(store.Load(file));

@@ -166,6 +166,11 @@ TEST_F(KeyrigctlTest, CheckNamesEachProblem) {
         {"config.xml",
          "<usb vid='1' pid='1' interface='1' subdevice='1'/><combkey><k name='x'/></combkey>",
          "config.xml: combkey item 1 \"x\" has no keys; assigning it does nothing"},
+        {"config.xml",
+         "<usb vid='1' pid='1' interface='1' subdevice='1'/><combkey><k name='x' "
+         "code='458976:-5'/></combkey>",
+         "config.xml: combkey item 1 \"x\" has the delay -5, which is negative and counts as no "
+         "delay"},
         {"macro.xml", "<config type='0'/>", "macro.xml: config has no \"repeat\"; it reads as 0"},
         {"macro.xml", "<macro>", "macro.xml: does not parse: "},
         {"record.xml", "<record code='70004' play='1'/><record code='70004' play='2'/>",

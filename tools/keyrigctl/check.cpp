@@ -152,7 +152,7 @@ void CheckConfig(const std::filesystem::path& directory, std::vector<std::string
             }
             if (pair.second < 0) {
                 report.Add(label + " has the delay " + std::to_string(pair.second) +
-                           ", which wraps to a very long wait");
+                           ", which is negative and counts as no delay");
             }
         }
     }
