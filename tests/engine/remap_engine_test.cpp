@@ -68,6 +68,8 @@ class RemapEngineTest : public test::SimWorldTest {
             world->ReleaseKey(key);
         }
         ASSERT_TRUE(world->WaitUntilKeysHandled(std::chrono::seconds(5)));
+        ASSERT_TRUE(
+            engine->WaitForMacroStart(std::chrono::seconds(5)));  // a macro it started is underway
     }
     void Press(KeyCode key) { Event(key, true); }
     void Release(KeyCode key) { Event(key, false); }
