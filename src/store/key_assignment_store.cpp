@@ -29,9 +29,7 @@ bool KeyAssignmentStore::Load(const std::filesystem::path& path) {
     for (const pugi::xml_node& record : document.children()) {
         KeyAssignment assignment;
         for (const pugi::xml_node& item : record.children()) {
-            assignment.steps.push_back(
-                {AttributeUnsigned(item, "code", 16), AttributeUnsigned(item, "state", 10),
-                 AttributeUnsigned(item, "delay", 10), AttributeText(item, "name")});
+            assignment.steps.push_back(ReadMacroStep(item, 16));
         }
         assignment.code = AttributeUnsigned(record, "code", 16);
         assignment.type = static_cast<int32_t>(AttributeUnsigned(record, "type", 10));
@@ -57,11 +55,7 @@ bool KeyAssignmentStore::Save() {
         AppendText(record, "name", assignment.name);
         AppendText(record, "group", assignment.group);
         for (const MacroStep& step : assignment.steps) {
-            pugi::xml_node item = record.append_child("item");
-            AppendHex(item, "code", step.code);
-            AppendUnsigned(item, "state", step.state);
-            AppendUnsigned(item, "delay", step.delay);
-            AppendText(item, "name", step.name);
+            AppendMacroStep(record, step, 16);
         }
     }
     return file_.Write(document);

@@ -7,6 +7,23 @@
 
 namespace keyrig {
 
+MacroStep ReadMacroStep(const pugi::xml_node& item, int codeBase) {
+    return {AttributeUnsigned(item, "code", codeBase), AttributeUnsigned(item, "state", 10),
+            AttributeUnsigned(item, "delay", 10), AttributeText(item, "name")};
+}
+
+void AppendMacroStep(pugi::xml_node& parent, const MacroStep& step, int codeBase) {
+    pugi::xml_node item = parent.append_child("item");
+    if (codeBase == 16) {
+        AppendHex(item, "code", step.code);
+    } else {
+        AppendUnsigned(item, "code", step.code);
+    }
+    AppendUnsigned(item, "state", step.state);
+    AppendUnsigned(item, "delay", step.delay);
+    AppendText(item, "name", step.name);
+}
+
 MacroLibrary& MacroLibrary::Instance() {
     static MacroLibrary library;
     return library;
@@ -27,9 +44,7 @@ bool MacroLibrary::Load(const std::filesystem::path& path) {
     for (const pugi::xml_node& groupNode : document.child("macro").children()) {
         MacroGroup loaded;
         for (const pugi::xml_node& stepNode : groupNode.children()) {
-            loaded.steps.push_back(
-                {AttributeUnsigned(stepNode, "code", 10), AttributeUnsigned(stepNode, "state", 10),
-                 AttributeUnsigned(stepNode, "delay", 10), AttributeText(stepNode, "name")});
+            loaded.steps.push_back(ReadMacroStep(stepNode, 10));
         }
         loaded.name = AttributeText(groupNode, "name");
         groups.push_back(std::move(loaded));
@@ -71,11 +86,7 @@ bool MacroLibrary::Save() {
         pugi::xml_node groupNode = macro.append_child("group");
         AppendText(groupNode, "name", each.name);
         for (const MacroStep& step : each.steps) {
-            pugi::xml_node item = groupNode.append_child("item");
-            AppendUnsigned(item, "code", step.code);
-            AppendUnsigned(item, "state", step.state);
-            AppendUnsigned(item, "delay", step.delay);
-            AppendText(item, "name", step.name);
+            AppendMacroStep(groupNode, step, 10);
         }
     }
     return file_.Write(document);

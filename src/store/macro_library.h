@@ -29,6 +29,11 @@ struct MacroGroup {
     bool operator==(const MacroGroup&) const = default;
 };
 
+// A step as both data files keep it: "code" (decimal in macro.xml, hexadecimal in record.xml),
+// "state", "delay" and "name"; missing numbers read as 0.
+MacroStep ReadMacroStep(const pugi::xml_node& item, int codeBase);
+void AppendMacroStep(pugi::xml_node& parent, const MacroStep& step, int codeBase);
+
 // Used on the UI thread only.
 class MacroLibrary final {
   public:

@@ -12,6 +12,7 @@ extern "C" {
 // clang-format on
 
 #include <algorithm>
+#include <initializer_list>
 #include <thread>
 #include <vector>
 
@@ -49,6 +50,26 @@ struct EventHandle {
     EventHandle& operator=(const EventHandle&) = delete;
     HANDLE handle;
 };
+
+// Waits until the overlapped request signals its event, one of `others` is set, or `timeout`
+// passes; anything but completion cancels the request. Returns what woke the wait: WAIT_OBJECT_0
+// for the request, WAIT_OBJECT_0 + 1 + i for others[i] (empty ones skipped at the end only),
+// or WAIT_TIMEOUT. The caller then reaps the request with GetOverlappedResult(..., TRUE).
+DWORD AwaitOrCancel(HANDLE device, OVERLAPPED& overlapped, std::initializer_list<HANDLE> others,
+                    DWORD timeout) {
+    HANDLE waits[4] = {overlapped.hEvent};
+    DWORD count = 1;
+    for (const HANDLE other : others) {
+        if (other != nullptr && count < 4) {
+            waits[count++] = other;
+        }
+    }
+    const DWORD woke = WaitForMultipleObjects(count, waits, FALSE, timeout);
+    if (woke != WAIT_OBJECT_0) {
+        CancelIoEx(device, &overlapped);
+    }
+    return woke;
+}
 
 class Win32Event final : public Event {
   public:
@@ -136,14 +157,9 @@ class Win32Device final : public Device {
             return outcome;
         }
         outcome.wentPending = true;
-        const HANDLE waits[] = {done.handle, shutdown_.handle};
-        const DWORD woke =
-            WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(timeout.count()));
-        if (woke != WAIT_OBJECT_0) {
-            // Cancel, then wait for the cancellation: the caller's buffer must be free when we
-            // return.
-            CancelIoEx(handle_, &overlapped);
-        }
+        const DWORD woke = AwaitOrCancel(handle_, overlapped, {shutdown_.handle},
+                                         static_cast<DWORD>(timeout.count()));
+        // Waiting for the result also waits out a cancellation: the caller's buffer is free after.
         if (GetOverlappedResult(handle_, &overlapped, &written, TRUE) && woke == WAIT_OBJECT_0) {
             outcome.status = WriteOutcome::Status::Written;
             outcome.bytes = written;
@@ -185,17 +201,12 @@ class Win32Device final : public Device {
             if (outcome.error != ERROR_IO_PENDING) {
                 return outcome;
             }
-            HANDLE waits[3] = {done.handle, shutdown_.handle, nullptr};
-            DWORD count = 2;
-            if (const auto* event = dynamic_cast<const Win32Event*>(abort)) {
-                waits[count++] = event->native();
-            }
-            const DWORD woke = WaitForMultipleObjects(count, waits, FALSE, INFINITE);
-            if (woke != WAIT_OBJECT_0) {
-                CancelIoEx(handle_, &overlapped);
-                if (woke == WAIT_OBJECT_0 + 2) {
-                    outcome.status = ControlOutcome::Status::Aborted;
-                }
+            const auto* event = dynamic_cast<const Win32Event*>(abort);
+            const DWORD woke =
+                AwaitOrCancel(handle_, overlapped,
+                              {shutdown_.handle, event ? event->native() : nullptr}, INFINITE);
+            if (woke == WAIT_OBJECT_0 + 2) {
+                outcome.status = ControlOutcome::Status::Aborted;
             }
         }
         // A request that completed while it was being cancelled keeps its data.
