@@ -37,6 +37,17 @@ struct SettingsLoadResult {
     bool ledeffect = false;
 };
 
+// A set of stores of its own, for tools that load a program directory beside the program.
+struct OwnedSettings {
+    AppConfig config;
+    MacroLibrary macros;
+    KeyAssignmentStore assignments;
+    SideLightStore sideLight;
+    LightingStore lighting;
+
+    Settings view() { return {config, macros, assignments, sideLight, lighting}; }
+};
+
 // Loads config.xml, then macro.xml, record.xml, sidemodel.xml and ledeffect.xml from `directory`,
 // in that order. A lighting file that is missing or damaged is written with its defaults.
 SettingsLoadResult LoadSettings(const std::filesystem::path& directory, Settings settings);

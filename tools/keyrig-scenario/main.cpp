@@ -182,12 +182,9 @@ int Run(const std::filesystem::path& directory, const std::vector<Command>& comm
     platform::sim::World& world = simulated->world();
     platform::Install(std::move(simulated));
 
-    AppConfig config;
-    MacroLibrary macros;
-    KeyAssignmentStore assignments;
-    SideLightStore sideLight;
-    LightingStore lighting;
-    LoadSettings(directory, {config, macros, assignments, sideLight, lighting});
+    OwnedSettings settings;
+    LoadSettings(directory, settings.view());
+    const KeyAssignmentStore& assignments = settings.assignments;
 
     std::vector<platform::sim::LogEntry> log;
     std::chrono::steady_clock::time_point start;

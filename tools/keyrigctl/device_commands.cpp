@@ -124,21 +124,18 @@ int ShowFirmware(const std::filesystem::path& directory) {
 
 int ApplyLighting(const std::filesystem::path& directory) {
     device::SetTraceEnabled(false);
-    AppConfig config;
-    MacroLibrary macros;
-    KeyAssignmentStore assignments;
-    SideLightStore sideLight;
-    LightingStore lighting;
-    LoadSettings(directory, {config, macros, assignments, sideLight, lighting});
+    OwnedSettings settings;
+    LoadSettings(directory, settings.view());
+    const AppConfig& config = settings.config;
 
     device::HidDevice keyboard;
     if (!OpenKeyboard({config.vid, config.pid, config.interface, config.subdevice}, keyboard)) {
         return 1;
     }
-    device::KeyboardCommandSet commands(keyboard, lighting, sideLight);
+    device::KeyboardCommandSet commands(keyboard, settings.lighting, settings.sideLight);
     commands.ResetPacing();
-    commands.ApplyLightingEffect(lighting.selection);
-    commands.ApplySideLight(sideLight.selection);
+    commands.ApplyLightingEffect(settings.lighting.selection);
+    commands.ApplySideLight(settings.sideLight.selection);
     PrintWhatTheKeyboardReceived();
     return 0;
 }

@@ -41,15 +41,8 @@ KeyCode ParseKeyCode(const std::string& text) {
     return static_cast<KeyCode>(number.value);
 }
 
-struct LoadedSettings {
-    AppConfig config;
-    MacroLibrary macros;
-    KeyAssignmentStore assignments;
-    SideLightStore sideLight;
-    LightingStore lighting;
+struct LoadedSettings : OwnedSettings {
     SettingsLoadResult result;
-
-    Settings view() { return {config, macros, assignments, sideLight, lighting}; }
 };
 
 void Load(const std::filesystem::path& directory, LoadedSettings& settings) {
