@@ -7,16 +7,33 @@
 namespace keyrig {
 namespace {
 
-// Lighting numbers are unsigned decimal; a slot field keeps the low 8 bits before its range rule.
-uint8_t LowByte(const pugi::xml_node& node, const char* name, uint32_t fallback) {
-    return static_cast<uint8_t>(AttributeUnsigned(node, name, 10, fallback) & 0xFF);
-}
-
 bool ReadFailed(XmlDataFile::ReadStatus status) {
     return status != XmlDataFile::ReadStatus::Parsed;
 }
 
+uint8_t LowByte(uint32_t value) {
+    return static_cast<uint8_t>(value & 0xFF);
+}
+
 }  // namespace
+
+uint8_t SpeedFromFile(uint32_t value) {
+    return std::min<uint8_t>(LowByte(value), 2);
+}
+uint8_t BrightnessFromFile(uint32_t value) {
+    return std::min<uint8_t>(LowByte(value), 5);
+}
+uint8_t DirectionFromFile(uint32_t value) {
+    return LowByte(value) > 1 ? 0 : LowByte(value);
+}
+uint8_t OptionFromFile(uint32_t value) {
+    return LowByte(value);
+}
+
+uint8_t SideLevelFromFile(uint32_t value) {
+    const uint32_t level = value & 0x0F;
+    return level >= 8 ? 0 : static_cast<uint8_t>(level);
+}
 
 LightingStore& LightingStore::Instance() {
     static LightingStore store;
@@ -51,11 +68,10 @@ bool LightingStore::Load(const std::filesystem::path& path) {
             break;
         }
         LightingSlot& slot = slots[index++];
-        slot.speed = std::min<uint8_t>(LowByte(item, "speed", 0), 2);
-        slot.brightness = std::min<uint8_t>(LowByte(item, "brightness", 0), 5);
-        const uint8_t direction = LowByte(item, "deriction", 0);
-        slot.direction = direction > 1 ? 0 : direction;
-        slot.option = LowByte(item, "selection", 1);
+        slot.speed = SpeedFromFile(AttributeUnsigned(item, "speed", 10));
+        slot.brightness = BrightnessFromFile(AttributeUnsigned(item, "brightness", 10));
+        slot.direction = DirectionFromFile(AttributeUnsigned(item, "deriction", 10));
+        slot.option = OptionFromFile(AttributeUnsigned(item, "selection", 10, 1));
     }
     return true;
 }
@@ -112,10 +128,7 @@ bool SideLightStore::Load(const std::filesystem::path& path) {
         if (index == levels.size()) {
             break;
         }
-        // A level is three bits; of the number only the low four are looked at, and 8 or more
-        // is no level at all.
-        const uint32_t level = AttributeUnsigned(item, "brightness", 10) & 0x0F;
-        levels[index++] = level >= 8 ? 0 : static_cast<uint8_t>(level);
+        levels[index++] = SideLevelFromFile(AttributeUnsigned(item, "brightness", 10));
     }
     return true;
 }

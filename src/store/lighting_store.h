@@ -21,6 +21,15 @@ struct LightingSlot {
     bool operator==(const LightingSlot&) const = default;
 };
 
+// How a number read from a lighting file becomes what the store holds. A slot field keeps the
+// low 8 bits, then its range rule applies; a side-light level keeps the low 4 bits, and 8 or
+// more is no level.
+uint8_t SpeedFromFile(uint32_t value);
+uint8_t BrightnessFromFile(uint32_t value);
+uint8_t DirectionFromFile(uint32_t value);
+uint8_t OptionFromFile(uint32_t value);
+uint8_t SideLevelFromFile(uint32_t value);
+
 class LightingStore final {
   public:
     static constexpr int kEffectCount = 20;

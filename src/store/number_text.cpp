@@ -81,4 +81,15 @@ int32_t ReadSigned(std::string_view text, int base) {
     return static_cast<int32_t>(value);
 }
 
+std::optional<uint32_t> ReadExactUnsigned(std::string_view text, int base) {
+    if (text.empty() || DigitValue(text.front()) >= base) {
+        return std::nullopt;  // a sign or a blank in front
+    }
+    const ParsedNumber number = ParseNumber(text, base);
+    if (!number.hasDigits || number.hasTrailingText || number.overflow || IsSpace(text.back())) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(number.value);
+}
+
 }  // namespace keyrig

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace keyrig {
@@ -30,5 +31,9 @@ uint32_t ReadUnsigned(std::string_view text, int base);
 
 // A value beyond the signed 32-bit range is clamped to the nearest limit.
 int32_t ReadSigned(std::string_view text, int base);
+
+// For arguments typed on a command line or in a script, where a typo must not pass: only digits
+// (base 16 also takes a 0x prefix), nothing before or after them, and within 32 bits.
+std::optional<uint32_t> ReadExactUnsigned(std::string_view text, int base);
 
 }  // namespace keyrig

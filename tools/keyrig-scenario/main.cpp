@@ -39,24 +39,6 @@ struct ScriptError {
     std::string message;
 };
 
-std::optional<uint32_t> ParseHex(const std::string& text) {
-    const ParsedNumber number = ParseNumber(text, 16);
-    if (!number.hasDigits || number.hasTrailingText || number.overflow || number.value < 0 ||
-        text.find_first_of("+- \t") != std::string::npos) {
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(number.value);
-}
-
-std::optional<uint32_t> ParseMs(const std::string& text) {
-    const ParsedNumber number = ParseNumber(text, 10);
-    if (!number.hasDigits || number.hasTrailingText || number.overflow || number.value < 0 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(number.value);
-}
-
 // Reads the whole script first, so that a mistake on any line runs nothing.
 std::vector<Command> ParseScript(std::istream& input) {
     std::vector<Command> commands;
@@ -85,7 +67,7 @@ std::vector<Command> ParseScript(std::istream& input) {
                 throw fail(verb == "tap" ? "tap takes a key code and an optional time"
                                          : verb + " takes one key code");
             }
-            const auto code = ParseHex(arguments[0]);
+            const auto code = ReadExactUnsigned(arguments[0], 16);
             if (!code) {
                 throw fail("not a hexadecimal key code \"" + arguments[0] + "\"");
             }
@@ -95,14 +77,15 @@ std::vector<Command> ParseScript(std::istream& input) {
                                                : Command::Kind::Tap;
             command.ms = kTapDefault;
             if (arguments.size() == 2) {
-                const auto ms = ParseMs(arguments[1]);
+                const auto ms = ReadExactUnsigned(arguments[1], 10);
                 if (!ms) {
                     throw fail("not a time in milliseconds \"" + arguments[1] + "\"");
                 }
                 command.ms = std::chrono::milliseconds(*ms);
             }
         } else if (verb == "wait") {
-            const auto ms = arguments.size() == 1 ? ParseMs(arguments[0]) : std::nullopt;
+            const auto ms =
+                arguments.size() == 1 ? ReadExactUnsigned(arguments[0], 10) : std::nullopt;
             if (!ms) {
                 throw fail("wait takes a time in milliseconds");
             }

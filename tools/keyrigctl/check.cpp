@@ -75,11 +75,6 @@ class Report {
     std::string file_;
 };
 
-XmlDataFile::ReadStatus ReadDataFile(const std::filesystem::path& path,
-                                     pugi::xml_document& document, XmlDataFile& file) {
-    return file.Read(path, document, pugi::encoding_utf8);
-}
-
 void CheckConfig(const std::filesystem::path& directory, std::vector<std::string>& lines) {
     Report report(lines, kConfigFile);
     const auto path = directory / kConfigFile;
@@ -163,7 +158,7 @@ void CheckMacroLibrary(const std::filesystem::path& directory, std::vector<std::
     XmlDataFile file;
     pugi::xml_document document;
     if (!report.Readable(
-            ReadDataFile(directory / kMacroFile, document, file), file,
+            file.Read(directory / kMacroFile, document, pugi::encoding_utf8), file,
             "the program starts without macros and keeps it as macro.xml.bad when it next saves")) {
         return;
     }
@@ -206,7 +201,7 @@ void CheckAssignments(const std::filesystem::path& directory, std::vector<std::s
     XmlDataFile file;
     pugi::xml_document document;
     if (!report.Readable(
-            ReadDataFile(directory / kRecordFile, document, file), file,
+            file.Read(directory / kRecordFile, document, pugi::encoding_utf8), file,
             "the program starts without key assignments and keeps it as record.xml.bad when "
             "it next saves")) {
         return;
@@ -261,56 +256,62 @@ void CheckAssignments(const std::filesystem::path& directory, std::vector<std::s
     }
 }
 
-struct ClampedField {
+// One value of an item of a lighting file, and the loader's rule for it.
+struct LightingField {
     const char* attribute;
     const char* label;
     uint32_t fallback;
-    uint8_t (*read)(uint32_t);
+    uint8_t (*fromFile)(uint32_t);
 };
 
-void CheckLighting(const std::filesystem::path& directory, std::vector<std::string>& lines) {
-    Report report(lines, kLedEffectFile);
+// ledeffect.xml and sidemodel.xml share their shape: <effect sel> with one child per slot.
+struct LightingFile {
+    const char* name;
+    const char* what;       // "lighting", "side light"
+    const char* item;       // "effect", "mode"
+    int count;              // slots
+    uint32_t maxSelection;  // the largest "sel" that is kept
+    std::vector<LightingField> fields;
+};
+
+void CheckLightingFile(const std::filesystem::path& directory, const LightingFile& shape,
+                       std::vector<std::string>& lines) {
+    Report report(lines, shape.name);
     XmlDataFile file;
     pugi::xml_document document;
-    const auto status = ReadDataFile(directory / kLedEffectFile, document, file);
+    const auto status = file.Read(directory / shape.name, document, pugi::encoding_utf8);
     if (status == XmlDataFile::ReadStatus::Empty) {
-        report.Add("holds no lighting; the program replaces it with the default lighting");
+        report.Add(Format("holds no %s; the program replaces it with the default %s", shape.what,
+                          shape.what));
     }
     if (!report.Readable(
             status, file,
-            "the program keeps it as ledeffect.xml.bad and replaces it with the default "
-            "lighting")) {
+            Format("the program keeps it as %s.bad and replaces it with the default %s", shape.name,
+                   shape.what))) {
         return;
     }
     const pugi::xml_node effect = document.child("effect");
     if (!effect) {
-        report.Add("no \"effect\" element; no lighting is read and the chosen effect reads as 0");
+        report.Add(Format("no \"effect\" element; no %s is read and the chosen %s reads as 0",
+                          shape.what, shape.item));
         return;
     }
     if (const pugi::xml_attribute sel = effect.attribute("sel")) {
         const uint32_t value = ReadUnsigned(sel.value(), 10);
-        if (value > static_cast<uint32_t>(LightingStore::kNoEffect)) {
+        if (value > shape.maxSelection) {
             report.Add(Quoted("sel") + " is " + sel.value() +
-                       ", beyond the 20 effects; it reads as 0");
+                       Format(", beyond the %d %ss; it reads as 0", shape.count, shape.item));
         } else {
             report.Number("effect", sel, 10, std::to_string(value));
         }
     }
-    static const ClampedField fields[] = {
-        {"speed", "speed", 0, [](uint32_t v) -> uint8_t { return std::min<uint8_t>(v & 0xFF, 2); }},
-        {"brightness", "brightness", 0,
-         [](uint32_t v) -> uint8_t { return std::min<uint8_t>(v & 0xFF, 5); }},
-        {"deriction", "direction", 0,
-         [](uint32_t v) -> uint8_t { return (v & 0xFF) > 1 ? 0 : v & 0xFF; }},
-        {"selection", "option", 1, [](uint32_t v) -> uint8_t { return v & 0xFF; }},
-    };
     int index = 0;
     for (const pugi::xml_node& item : effect.children()) {
-        if (++index > LightingStore::kEffectCount) {
+        if (++index > shape.count) {
             break;
         }
-        const std::string where = Format("effect %d", index);
-        for (const ClampedField& field : fields) {
+        const std::string where = Format("%s %d", shape.item, index);
+        for (const LightingField& field : shape.fields) {
             const pugi::xml_attribute attribute = item.attribute(field.attribute);
             if (!attribute) {
                 report.Add(where + " has no " + Quoted(field.attribute) + "; its " + field.label +
@@ -318,7 +319,7 @@ void CheckLighting(const std::filesystem::path& directory, std::vector<std::stri
                 continue;
             }
             const uint32_t raw = ReadUnsigned(attribute.value(), 10);
-            const uint8_t loaded = field.read(raw);
+            const uint8_t loaded = field.fromFile(raw);
             if (loaded != raw) {
                 report.Add(where + " " + Quoted(field.attribute) + " " + attribute.value() +
                            " is out of range; its " + field.label + " reads as " +
@@ -328,70 +329,38 @@ void CheckLighting(const std::filesystem::path& directory, std::vector<std::stri
             }
         }
     }
-    if (index > LightingStore::kEffectCount) {
-        report.Add(Format("more than %d items; only the first %d are used",
-                          LightingStore::kEffectCount, LightingStore::kEffectCount));
-    } else if (index < LightingStore::kEffectCount) {
-        report.Add(Format("%d items for %d effects; the others keep the default lighting", index,
-                          LightingStore::kEffectCount));
+    if (index > shape.count) {
+        report.Add(
+            Format("more than %d items; only the first %d are used", shape.count, shape.count));
+    } else if (index < shape.count) {
+        report.Add(Format("%d items for %d %ss; the others keep the default %s", index, shape.count,
+                          shape.item, shape.what));
     }
 }
 
+void CheckLighting(const std::filesystem::path& directory, std::vector<std::string>& lines) {
+    CheckLightingFile(directory,
+                      {kLedEffectFile,
+                       "lighting",
+                       "effect",
+                       LightingStore::kEffectCount,
+                       static_cast<uint32_t>(LightingStore::kNoEffect),
+                       {{"speed", "speed", 0, &SpeedFromFile},
+                        {"brightness", "brightness", 0, &BrightnessFromFile},
+                        {"deriction", "direction", 0, &DirectionFromFile},
+                        {"selection", "option", 1, &OptionFromFile}}},
+                      lines);
+}
+
 void CheckSideLight(const std::filesystem::path& directory, std::vector<std::string>& lines) {
-    Report report(lines, kSideModelFile);
-    XmlDataFile file;
-    pugi::xml_document document;
-    const auto status = ReadDataFile(directory / kSideModelFile, document, file);
-    if (status == XmlDataFile::ReadStatus::Empty) {
-        report.Add("holds no side light; the program replaces it with the default side light");
-    }
-    if (!report.Readable(
-            status, file,
-            "the program keeps it as sidemodel.xml.bad and replaces it with the default side "
-            "light")) {
-        return;
-    }
-    const pugi::xml_node effect = document.child("effect");
-    if (!effect) {
-        report.Add("no \"effect\" element; no side light is read and the chosen mode reads as 0");
-        return;
-    }
-    if (const pugi::xml_attribute sel = effect.attribute("sel")) {
-        const uint32_t value = ReadUnsigned(sel.value(), 10);
-        if (value >= static_cast<uint32_t>(SideLightStore::kModeCount)) {
-            report.Add(Quoted("sel") + " is " + sel.value() +
-                       ", beyond the 12 modes; it reads as 0");
-        } else {
-            report.Number("effect", sel, 10, std::to_string(value));
-        }
-    }
-    int index = 0;
-    for (const pugi::xml_node& item : effect.children()) {
-        if (++index > SideLightStore::kModeCount) {
-            break;
-        }
-        const std::string where = Format("mode %d", index);
-        const pugi::xml_attribute attribute = item.attribute("brightness");
-        if (!attribute) {
-            report.Add(where + " has no \"brightness\"; its level reads as 0");
-            continue;
-        }
-        const uint32_t raw = ReadUnsigned(attribute.value(), 10);
-        const uint32_t level = (raw & 0x0F) >= 8 ? 0 : raw & 0x0F;
-        if (level != raw) {
-            report.Add(where + " \"brightness\" " + attribute.value() +
-                       " is out of range; its level reads as " + std::to_string(level));
-        } else {
-            report.Number(where, attribute, 10, std::to_string(level));
-        }
-    }
-    if (index > SideLightStore::kModeCount) {
-        report.Add(Format("more than %d items; only the first %d are used",
-                          SideLightStore::kModeCount, SideLightStore::kModeCount));
-    } else if (index < SideLightStore::kModeCount) {
-        report.Add(Format("%d items for %d modes; the others keep the default side light", index,
-                          SideLightStore::kModeCount));
-    }
+    CheckLightingFile(directory,
+                      {kSideModelFile,
+                       "side light",
+                       "mode",
+                       SideLightStore::kModeCount,
+                       static_cast<uint32_t>(SideLightStore::kModeCount - 1),
+                       {{"brightness", "level", 0, &SideLevelFromFile}}},
+                      lines);
 }
 
 }  // namespace

@@ -33,12 +33,11 @@ std::filesystem::path CheckedDirectory(const std::filesystem::path& directory) {
 }
 
 KeyCode ParseKeyCode(const std::string& text) {
-    const ParsedNumber number = ParseNumber(text, 16);
-    if (!number.hasDigits || number.hasTrailingText || number.overflow || number.value < 0 ||
-        text.find_first_of(" \t+-") != std::string::npos) {
+    const auto code = ReadExactUnsigned(text, 16);
+    if (!code) {
         throw CommandError{"not a hexadecimal key code: \"" + text + "\""};
     }
-    return static_cast<KeyCode>(number.value);
+    return *code;
 }
 
 struct LoadedSettings : OwnedSettings {
