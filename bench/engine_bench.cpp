@@ -4,7 +4,8 @@
 //            written, for a single-key assignment among 256
 //   timing   how late each step of a 1000-step macro leaves against its planned time, and how
 //            much longer than planned the whole macro takes
-//   idle     wake-ups of the process's threads while nothing plays and no key is pressed
+//   idle     wake-ups of the process's threads while nothing plays, no key is pressed and no
+//            lighting report waits
 #include <algorithm>
 #include <cinttypes>
 #include <condition_variable>
@@ -17,6 +18,8 @@
 #include <vector>
 
 #include "device/filter_channel.h"
+#include "device/hid_device.h"
+#include "device/keyboard_command_set.h"
 #include "device/trace.h"
 #include "device/vhidev.h"
 #include "engine/remap_engine.h"
@@ -218,6 +221,17 @@ bool Idle() {
     task->interval = 3600 * 1000;
     tasks.Post(std::move(task), false);
     tasks.Start(nullptr);
+    // The lighting pacer has sent a report and has nothing more to do.
+    device::HidDevice keyboard;
+    keyboard.Open(rig.world->KeyboardCommandPath());
+    LightingStore lighting;
+    SideLightStore sideLight;
+    device::KeyboardCommandSet commands(keyboard, lighting, sideLight);
+    commands.ApplyLightingEffect(0);
+    if (!commands.WaitUntilSent(std::chrono::seconds(5))) {
+        std::printf("idle: the lighting report was not sent\n");
+        return false;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
     constexpr auto kWindow = std::chrono::seconds(2);

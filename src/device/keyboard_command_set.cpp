@@ -1,6 +1,6 @@
 #include "device/keyboard_command_set.h"
 
-#include <thread>
+#include <algorithm>
 
 namespace keyrig::device {
 namespace {
@@ -57,22 +57,128 @@ KeyboardCommandSet::KeyboardCommandSet(HidDevice& device, LightingStore& lightin
                                        SideLightStore& sideLight, platform::System& system)
     : device_(device), lighting_(lighting), sideLight_(sideLight), system_(system) {}
 
-void KeyboardCommandSet::ResetPacing() {
-    lastCommandTime = system_.TickMilliseconds();
+KeyboardCommandSet::~KeyboardCommandSet() {
+    {
+        std::lock_guard lock(pacingLock_);
+        stopping_ = true;
+    }
+    pacerWake_.notify_one();
+    if (pacer_.joinable()) {
+        pacer_.join();
+    }
 }
 
-void KeyboardCommandSet::SendPaced(const Report& report) {
-    const uint64_t elapsed = system_.TickMilliseconds() - lastCommandTime;
-    if (elapsed < kPacingMs) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPacingMs - elapsed));
+void KeyboardCommandSet::ResetPacing() {
+    std::lock_guard lock(pacingLock_);
+    // Nothing not yet on its way leaves sooner than kPacingMs from now: a report that was due
+    // at once waits again, unless a newer one of its kind already does. The pacer, asleep until
+    // the old time, checks again when it wakes.
+    if (departing_) {
+        if (PendingOfKind(departing_->kind) == pending_.end()) {
+            pending_.push_front(*departing_);
+        }
+        departing_.reset();
     }
-    device_.SetFeature(report.data());
-    lastCommandTime = system_.TickMilliseconds();
+    lastCommand_ = Clock::now();
+    lastCommandTick_ = system_.TickMilliseconds();
+}
+
+uint64_t KeyboardCommandSet::lastCommandTime() const {
+    std::lock_guard lock(pacingLock_);
+    return lastCommandTick_;
+}
+
+bool KeyboardCommandSet::IdleLocked() const {
+    return !departing_ && pending_.empty() && !sending_;
+}
+
+bool KeyboardCommandSet::Idle() const {
+    std::lock_guard lock(pacingLock_);
+    return IdleLocked();
+}
+
+bool KeyboardCommandSet::WaitUntilSent(std::chrono::milliseconds limit) {
+    std::unique_lock lock(pacingLock_);
+    return allSent_.wait_for(lock, limit, [this] { return IdleLocked(); });
+}
+
+std::deque<KeyboardCommandSet::Pending>::iterator KeyboardCommandSet::PendingOfKind(Kind kind) {
+    return std::find_if(pending_.begin(), pending_.end(),
+                        [kind](const Pending& each) { return each.kind == kind; });
+}
+
+void KeyboardCommandSet::Queue(Kind kind, const Report& report) {
+    bool wake = false;
+    {
+        std::lock_guard lock(pacingLock_);
+        // Started with the first report, so that a window that never sends one (no keyboard at
+        // start-up) starts no thread.
+        if (!pacer_.joinable()) {
+            pacer_ = std::thread([this] { Pace(); });
+        }
+        if (!departing_ && !sending_ && pending_.empty() &&
+            Clock::now() >= lastCommand_ + std::chrono::milliseconds(kPacingMs)) {
+            // Due at once: it goes however late the pacer wakes, so that the first step of a
+            // drag reaches the keyboard even when the rest of it follows before then.
+            departing_ = Pending{kind, report};
+            wake = true;
+        } else if (const auto same = PendingOfKind(kind); same != pending_.end()) {
+            same->report = report;  // keeps its place: the older one is never sent
+        } else {
+            // With something already waiting the pacer is asleep until that one's time, which
+            // a newcomer behind it does not change: only the first needs to wake it.
+            wake = pending_.empty();
+            pending_.push_back({kind, report});
+        }
+    }
+    if (wake) {
+        pacerWake_.notify_one();
+    }
+}
+
+void KeyboardCommandSet::Pace() {
+    std::unique_lock lock(pacingLock_);
+    for (;;) {
+        Report report{};
+        if (departing_) {
+            report = departing_->report;
+            departing_.reset();
+        } else if (pending_.empty()) {
+            if (stopping_) {
+                return;
+            }
+            // No timeout: an idle pacer must cost nothing.
+            pacerWake_.wait(lock, [this] { return departing_ || !pending_.empty() || stopping_; });
+            continue;
+        } else {
+            // Stopping does not shorten this wait: the keyboard is to end on the newest value,
+            // and a report's time is never more than kPacingMs away.
+            const Clock::time_point due = lastCommand_ + std::chrono::milliseconds(kPacingMs);
+            if (Clock::now() < due) {
+                pacerWake_.wait_until(lock, due);
+                continue;  // the pacing may have been reset meanwhile
+            }
+            report = pending_.front().report;
+            pending_.pop_front();
+        }
+        sending_ = true;
+        lock.unlock();
+        device_.SetFeature(report.data());  // a closed device or a failed send drops it
+        const Clock::time_point sent = Clock::now();
+        const uint64_t sentTick = system_.TickMilliseconds();
+        lock.lock();
+        sending_ = false;
+        lastCommand_ = sent;
+        lastCommandTick_ = sentTick;
+        if (IdleLocked()) {
+            allSent_.notify_all();
+        }
+    }
 }
 
 void KeyboardCommandSet::ApplyLightingEffect(int index) {
     if (const auto report = LightingEffectReport(lighting_, index)) {
-        SendPaced(*report);
+        Queue(Kind::LightingEffect, *report);
     }
 }
 
@@ -86,7 +192,7 @@ int KeyboardCommandSet::SendStartupLightingEffect(int /*first*/, int second, con
 
 void KeyboardCommandSet::ApplySideLight(int index) {
     if (const auto report = SideLightReport(sideLight_, index)) {
-        SendPaced(*report);
+        Queue(Kind::SideLight, *report);
     }
 }
 
@@ -113,6 +219,10 @@ std::optional<std::string> KeyboardCommandSet::FirmwareVersionText(
 }
 
 int KeyboardCommandSet::SendFactoryReset() {
+    // The keyboard leaves the bus on this report, so it must be the last one it gets: whatever
+    // is waiting goes first, and the lock stays held so that nothing paced can follow it.
+    std::unique_lock lock(pacingLock_);
+    allSent_.wait(lock, [this] { return IdleLocked(); });
     Report report = kFactoryResetReport;
     return device_.Write(report.data());
 }

@@ -1,5 +1,6 @@
 #include "device_commands.h"
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 
@@ -136,6 +137,12 @@ int ApplyLighting(const std::filesystem::path& directory) {
     commands.ResetPacing();
     commands.ApplyLightingEffect(settings.lighting.selection);
     commands.ApplySideLight(settings.sideLight.selection);
+    // The reports leave paced, on the command set's own thread; what the keyboard received is
+    // only complete once both have gone.
+    if (!commands.WaitUntilSent(std::chrono::seconds(5))) {
+        std::cerr << "keyrigctl: the lighting reports were not sent within 5 s\n";
+        return 1;
+    }
     PrintWhatTheKeyboardReceived();
     return 0;
 }
