@@ -92,6 +92,12 @@ bool findVirtualKeyboard(const platform::Guid& interfaceClass,
     return *handle != nullptr;
 }
 
+bool isVirtualKeyboardPath(const std::string& path, platform::System& system) {
+    // Opened without access rights: attributes and capabilities need none.
+    auto device = system.OpenDevice(path, 0, platform::kShareRead | platform::kShareWrite, false);
+    return device != nullptr && isVirtualKeyboard(*device);
+}
+
 bool isVirtualKeyboard(platform::Device& device) {
     const auto attributes = device.GetAttributes();
     if (!attributes) {

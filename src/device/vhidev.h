@@ -70,5 +70,7 @@ bool findVirtualKeyboard(const platform::Guid& interfaceClass,
                          std::unique_ptr<platform::Device>* handle,
                          platform::System& system = platform::Current());
 bool isVirtualKeyboard(platform::Device& device);
+// Whether the device interface at `path` is the virtual keyboard's report sink.
+bool isVirtualKeyboardPath(const std::string& path, platform::System& system = platform::Current());
 
 }  // namespace keyrig::device

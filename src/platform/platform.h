@@ -56,6 +56,31 @@ enum class FileKind { Missing, File, Directory };
 // What is at `path`: nothing, a file, or a folder.
 FileKind KindOf(const std::filesystem::path& path);
 
+// --- One running copy ---------------------------------------------------------------------------
+// These reach the real system whatever the backend, so that two copies of the program see each
+// other even when each runs on a simulated world of its own.
+
+// Held while the program runs; dropping it lets the next copy claim the name.
+class InstanceClaim {
+  public:
+    virtual ~InstanceClaim() = default;
+};
+
+// Claims `name` for this process; nothing when a running copy holds it already.
+std::unique_ptr<InstanceClaim> ClaimInstance(std::string_view name);
+
+// Marks a top-level window (the system's handle of it) as the running copy's, so that a second
+// copy can find it; false where the system keeps no such marks (the caller then offers another
+// road, such as a local socket).
+bool MarkWindow(uintptr_t window, std::string_view name);
+void UnmarkWindow(uintptr_t window, std::string_view name);
+// Restores, shows and brings forward every window marked with `name`; false where the system
+// keeps no marks.
+bool BringMarkedWindowsForward(std::string_view name);
+
+// The folder for this user's sockets and locks that live only while they run.
+std::filesystem::path RuntimeDirectory();
+
 // --- Identities ----------------------------------------------------------------------------------
 
 struct Guid {
@@ -198,6 +223,27 @@ enum class RunOutcome {
     TimedOut,    // still running when the wait ended; it is left running
 };
 
+// --- A simulated world
+// ----------------------------------------------------------------------------
+
+// What a backend that simulates the devices lets a user do with them, for a panel that stands
+// in for the real keyboard. Only the simulated backend has one.
+class Simulator {
+  public:
+    virtual ~Simulator() = default;
+    // A physical key of the keyboard goes down or up (a key code: usage page << 16 | usage id).
+    virtual void PressKey(uint32_t keyCode) = 0;
+    virtual void ReleaseKey(uint32_t keyCode) = 0;
+    // The keyboard leaves or joins the bus, with the notices.
+    virtual void SetKeyboardPresent(bool present) = 0;
+    virtual bool KeyboardPresent() const = 0;
+    // Major version in bits 15..8, minor in 7..0.
+    virtual void SetFirmwareVersion(uint16_t version) = 0;
+    // What the devices receive, one line each as a trace shows it ("vkbd 05 01 00 20",
+    // "lighting 14 3 1 0 0", "sidelight 5 7"), on the thread that caused it, until replaced.
+    virtual void SetObserver(std::function<void(const std::string& line)> observer) = 0;
+};
+
 // --- The system ----------------------------------------------------------------------------------
 
 class System {
@@ -247,6 +293,9 @@ class System {
     // Delivers arrival and removal notices of device interfaces to `sink`, on a thread of the
     // system's choosing, until the returned watch is destroyed.
     virtual std::unique_ptr<DeviceWatch> WatchDeviceChanges(DeviceChangeSink& sink) = 0;
+
+    // The simulated world's controls, or null where the devices are real.
+    virtual Simulator* simulator() { return nullptr; }
 };
 
 // The backend in force. Chosen on first use from KEYRIG_PLATFORM (sim or win32; the default is

@@ -72,6 +72,10 @@ XmlDataFile::ReadStatus XmlDataFile::Read(const std::filesystem::path& path,
     return ReadStatus::Damaged;
 }
 
+namespace {
+std::function<void(const std::filesystem::path&)> writeObserver;
+}  // namespace
+
 bool XmlDataFile::Write(const pugi::xml_document& document) {
     if (keepBeforeWriting_) {
         std::error_code error;
@@ -80,7 +84,15 @@ bool XmlDataFile::Write(const pugi::xml_document& document) {
         }
         keepBeforeWriting_ = false;
     }
-    return platform::ReplaceFileContents(path_, FormatXmlDocument(document));
+    const bool written = platform::ReplaceFileContents(path_, FormatXmlDocument(document));
+    if (written && writeObserver) {
+        writeObserver(path_);
+    }
+    return written;
+}
+
+void SetDataFileWriteObserver(std::function<void(const std::filesystem::path&)> observer) {
+    writeObserver = std::move(observer);
 }
 
 std::string FormatXmlDocument(const pugi::xml_document& document) {

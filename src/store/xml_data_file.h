@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <pugixml.hpp>
 #include <string>
 
@@ -35,6 +36,10 @@ class XmlDataFile final {
     pugi::xml_parse_result parseResult_;
     bool keepBeforeWriting_ = false;
 };
+
+// Called on the writing thread after each data file a Write() replaced, for tools that trace
+// what the program writes. Nothing by default; set before any store writes.
+void SetDataFileWriteObserver(std::function<void(const std::filesystem::path&)> observer);
 
 // The bytes Write() puts into a file, for callers that compare or print them.
 std::string FormatXmlDocument(const pugi::xml_document& document);

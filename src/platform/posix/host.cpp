@@ -1,11 +1,13 @@
 // Files and the program's own location on POSIX systems.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <system_error>
@@ -80,6 +82,58 @@ bool ReplaceFileContents(const std::filesystem::path& target, std::string_view b
     }
     SyncDirectory(target.parent_path());
     return true;
+}
+
+namespace {
+
+// An exclusive lock on a file of the runtime folder: the system drops it when the process ends,
+// however it ends, so a crashed copy never keeps the next one from starting.
+class FileLockClaim final : public InstanceClaim {
+  public:
+    explicit FileLockClaim(int descriptor) : descriptor_(descriptor) {}
+    ~FileLockClaim() override { ::close(descriptor_); }
+
+  private:
+    int descriptor_;
+};
+
+}  // namespace
+
+std::filesystem::path RuntimeDirectory() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime) {
+        return runtime;
+    }
+    std::error_code ignored;
+    auto folder =
+        std::filesystem::temp_directory_path(ignored) / ("keyrig-" + std::to_string(::getuid()));
+    std::filesystem::create_directories(folder, ignored);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ignored);
+    return folder;
+}
+
+std::unique_ptr<InstanceClaim> ClaimInstance(std::string_view name) {
+    const auto path = RuntimeDirectory() / (std::string(name) + ".lock");
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        // Without a lock file every copy runs; better than none.
+        return std::make_unique<FileLockClaim>(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        ::close(descriptor);
+        return nullptr;
+    }
+    return std::make_unique<FileLockClaim>(descriptor);
+}
+
+bool MarkWindow(uintptr_t /*window*/, std::string_view /*name*/) {
+    return false;
+}
+
+void UnmarkWindow(uintptr_t /*window*/, std::string_view /*name*/) {}
+
+bool BringMarkedWindowsForward(std::string_view /*name*/) {
+    return false;
 }
 
 namespace {

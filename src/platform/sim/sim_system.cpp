@@ -119,7 +119,7 @@ class SimDevice final : public Device {
                 std::copy(report.begin(), report.end(), bytes.begin());
                 world_.RecordLocked(Entry("kbd.set_feature", {report.begin(), report.end()}, {}, 0),
                                     announce);
-                world_.ApplyFeatureLocked(bytes);
+                world_.ApplyFeatureLocked(bytes, announce);
                 done = true;
             }
         }
@@ -382,7 +382,7 @@ RunOutcome SimulatedSystem::RunAndWait(const std::filesystem::path& program,
         world.toolRuns_.emplace_back(commandLine);
         runTime = world.toolRunTime_;
     }
-    world.Record(Entry("devcon", {}, std::string(commandLine)));
+    world.Record(Entry("process", {}, program.filename().string() + std::string(commandLine)));
 
     // The tool's two commands, as the program writes them.
     const std::string command = Lower(commandLine);

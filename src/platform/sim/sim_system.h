@@ -182,7 +182,9 @@ class World {
     void Announce(const std::vector<LogEntry>& entries);
     void NotifyArrivals(const std::vector<std::string>& paths, bool arrival);
     void KeyEventLocked(uint32_t keyCode, bool pressed, std::vector<LogEntry>& toAnnounce);
-    void ApplyFeatureLocked(const std::array<uint8_t, 8>& report);
+    // Decodes a lighting report as the firmware does, and logs what it made of it.
+    void ApplyFeatureLocked(const std::array<uint8_t, 8>& report,
+                            std::vector<LogEntry>& toAnnounce);
     void ApplyVirtualReportLocked(std::span<const uint8_t> report);
     void FactoryResetLocked();
     void After(std::chrono::milliseconds delay, std::function<void()> action);
@@ -224,6 +226,21 @@ class World {
     std::unique_ptr<Timer> timer_;
 };
 
+// The user's controls of a World.
+class WorldSimulator final : public Simulator {
+  public:
+    explicit WorldSimulator(World& world) : world_(world) {}
+    void PressKey(uint32_t keyCode) override { world_.PressKey(keyCode); }
+    void ReleaseKey(uint32_t keyCode) override { world_.ReleaseKey(keyCode); }
+    void SetKeyboardPresent(bool present) override { world_.SetKeyboardPresent(present); }
+    bool KeyboardPresent() const override { return world_.KeyboardOnBus(); }
+    void SetFirmwareVersion(uint16_t version) override { world_.SetFirmwareVersion(version); }
+    void SetObserver(std::function<void(const std::string& line)> observer) override;
+
+  private:
+    World& world_;
+};
+
 // The System backed by a World. Owns its world; keep a pointer to drive it.
 class SimulatedSystem final : public System {
   public:
@@ -246,13 +263,19 @@ class SimulatedSystem final : public System {
     std::filesystem::path ModulePath() override;
     uint64_t TickMilliseconds() override;
     std::unique_ptr<DeviceWatch> WatchDeviceChanges(DeviceChangeSink& sink) override;
+    Simulator* simulator() override { return &simulator_; }
 
   private:
     std::unique_ptr<World> world_;
+    WorldSimulator simulator_{*world_};
     std::mutex mutexesLock_;
     std::map<std::string, std::shared_ptr<std::recursive_mutex>, std::less<>>
         namedMutexes_;  // by mutexesLock_
 };
+
+// One log entry as a trace line ("vkbd 05 01 00 20", "lighting 14 3 1 0 0"); empty for entries
+// that are not about the devices.
+std::string DescribeEntry(const LogEntry& entry);
 
 // Formats bytes as the log shows them: two-digit upper-case hexadecimal, one blank between.
 std::string HexBytes(std::span<const uint8_t> bytes);

@@ -154,6 +154,41 @@ void World::Record(LogEntry entry) {
     Announce(announce);
 }
 
+std::string DescribeEntry(const LogEntry& entry) {
+    if (entry.kind == "vkbd") {
+        return "vkbd " + TrimmedHexBytes(entry.bytes, 2);
+    }
+    if (entry.kind == "filter.ioctl") {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%06X", static_cast<unsigned>(entry.code));
+        const std::string bytes = TrimmedHexBytes(entry.bytes, 0);
+        return std::string("filter.ioctl ") + code + (bytes.empty() ? "" : " " + bytes);
+    }
+    if (entry.kind == "key.passthrough") {
+        char code[16];
+        std::snprintf(code, sizeof code, "%x", static_cast<unsigned>(entry.code));
+        return "key.passthrough " + std::string(code) + " " + entry.text;
+    }
+    if (entry.kind.starts_with("kbd.")) {
+        return entry.kind + " " + HexBytes(entry.bytes);
+    }
+    if (entry.kind == "lighting" || entry.kind == "sidelight" || entry.kind == "process") {
+        return entry.kind + " " + entry.text;
+    }
+    return {};
+}
+
+void WorldSimulator::SetObserver(std::function<void(const std::string& line)> observer) {
+    if (!observer) {
+        return world_.SetLogListener(nullptr);
+    }
+    world_.SetLogListener([observer = std::move(observer)](const LogEntry& entry) {
+        if (std::string line = DescribeEntry(entry); !line.empty()) {
+            observer(line);
+        }
+    });
+}
+
 void World::SetLogListener(std::function<void(const LogEntry&)> listener) {
     std::lock_guard lock(mutex_);
     logListener_ = std::move(listener);
@@ -302,7 +337,8 @@ void World::FactoryResetLocked() {
     changed_.notify_all();
 }
 
-void World::ApplyFeatureLocked(const std::array<uint8_t, 8>& report) {
+void World::ApplyFeatureLocked(const std::array<uint8_t, 8>& report,
+                               std::vector<LogEntry>& toAnnounce) {
     if (report[0] != 0x07 || report[1] != 0xFF || report[2] != 0xFF) {
         return;  // the version request, or nothing the firmware knows
     }
@@ -310,6 +346,10 @@ void World::ApplyFeatureLocked(const std::array<uint8_t, 8>& report) {
         lighting_.sideReport = report;
         lighting_.sideMode = report[6] & 0x0F;
         lighting_.sideLevel = report[6] >> 4;
+        RecordLocked(
+            Entry("sidelight", {},
+                  std::to_string(lighting_.sideMode) + " " + std::to_string(lighting_.sideLevel)),
+            toAnnounce);
         return;
     }
     if (report[3] >= 20) {
@@ -328,6 +368,12 @@ void World::ApplyFeatureLocked(const std::array<uint8_t, 8>& report) {
         lighting_.effectReport = report;
         lighting_.option = report[6];
     }
+    RecordLocked(
+        Entry("lighting", {},
+              std::to_string(lighting_.effect) + " " + std::to_string(lighting_.brightness) + " " +
+                  std::to_string(lighting_.speed) + " " + std::to_string(lighting_.direction) +
+                  " " + std::to_string(lighting_.option)),
+        toAnnounce);
 }
 
 // --- Other HID interfaces ------------------------------------------------------------------------

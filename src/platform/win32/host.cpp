@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_system.h"
 
 namespace keyrig::platform {
 
@@ -88,6 +89,67 @@ void TerminationHandled() {
     if (cleanupDone != nullptr) {
         SetEvent(cleanupDone);
     }
+}
+
+namespace {
+
+// The named mutex is only a marker: created owned, never waited on, closed at the end.
+class MutexClaim final : public InstanceClaim {
+  public:
+    explicit MutexClaim(HANDLE mutex) : mutex_(mutex) {}
+    ~MutexClaim() override { CloseHandle(mutex_); }
+
+  private:
+    HANDLE mutex_;
+};
+
+}  // namespace
+
+std::unique_ptr<InstanceClaim> ClaimInstance(std::string_view name) {
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, win32::Widen(name).c_str());
+    // The handle of an existing mutex is valid too; only the last error tells.
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (mutex != nullptr) {
+            CloseHandle(mutex);
+        }
+        return nullptr;
+    }
+    return std::make_unique<MutexClaim>(mutex);
+}
+
+bool MarkWindow(uintptr_t window, std::string_view name) {
+    return SetPropW(reinterpret_cast<HWND>(window), win32::Widen(name).c_str(),
+                    reinterpret_cast<HANDLE>(1)) != FALSE;
+}
+
+void UnmarkWindow(uintptr_t window, std::string_view name) {
+    RemovePropW(reinterpret_cast<HWND>(window), win32::Widen(name).c_str());
+}
+
+bool BringMarkedWindowsForward(std::string_view name) {
+    const std::wstring property = win32::Widen(name);
+    // Every marked window, not only the first: a copy may have more than one.
+    for (HWND window = GetWindow(GetDesktopWindow(), GW_CHILD); IsWindow(window);
+         window = GetWindow(window, GW_HWNDNEXT)) {
+        if (GetPropW(window, property.c_str()) == nullptr) {
+            continue;
+        }
+        if (IsIconic(window)) {
+            ShowWindow(window, SW_RESTORE);
+        }
+        if (!IsWindowVisible(window)) {
+            ShowWindow(window, SW_SHOW);
+        }
+        SetForegroundWindow(window);
+    }
+    return true;
+}
+
+std::filesystem::path RuntimeDirectory() {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    return length == 0 ? std::filesystem::path()
+                       : std::filesystem::path(std::wstring(buffer, length));
 }
 
 }  // namespace keyrig::platform
