@@ -6,6 +6,9 @@
 //   sleep MS            waits MS milliseconds
 //   mutex NAME FILE     writes "locked" to FILE when it could take the named mutex at once,
 //                       "busy" otherwise
+//   instance NAME FILE  plays a second copy of the program: writes "running" to FILE when a
+//                       copy holds NAME already, "first" otherwise, and brings the running
+//                       copy's marked windows forward
 //
 // Started under the name devcon.exe it appends its command line to devcon.log beside itself.
 #include <windows.h>
@@ -14,6 +17,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -85,6 +90,15 @@ int main() {
             ReleaseMutex(mutex);
         }
         CloseHandle(mutex);
+        return 0;
+    }
+    if (words.size() == 3 && words[0] == L"instance") {
+        const std::string name(words[1].begin(), words[1].end());
+        const auto claim = keyrig::platform::ClaimInstance(name);
+        WriteFile(words[2], claim ? "first" : "running", false);
+        if (!claim) {
+            keyrig::platform::BringMarkedWindowsForward(name);
+        }
         return 0;
     }
     return 2;

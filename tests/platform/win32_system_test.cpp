@@ -73,6 +73,36 @@ TEST_F(Win32SystemTest, NamedMutexesReachOtherProcesses) {
     mutex->unlock();
 }
 
+// The running copy holds the name and marks its window; a second copy, a real process, finds
+// the name taken and brings the marked window forward: shown when hidden, restored when
+// minimised.
+TEST_F(Win32SystemTest, ASecondCopyBringsTheFirstOnesWindowForward) {
+    const std::string name = "KeyrigInstanceTest";
+    const auto result = dir / "instance.txt";
+    const auto claim = platform::ClaimInstance(name);
+    ASSERT_NE(claim, nullptr);
+    EXPECT_EQ(platform::ClaimInstance(name), nullptr);
+
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"KeyrigInstanceTestWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Keyrig", WS_OVERLAPPEDWINDOW, 0,
+                                  0, 200, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(platform::MarkWindow(reinterpret_cast<uintptr_t>(window), name));
+    for (const int hidden : {SW_HIDE, SW_MINIMIZE}) {
+        ShowWindow(window, hidden);
+        ASSERT_EQ(RunHelper("instance " + name + " " + result.string()), RunOutcome::Finished);
+        EXPECT_EQ(dir.Read("instance.txt"), "running");
+        EXPECT_TRUE(IsWindowVisible(window)) << hidden;
+        EXPECT_FALSE(IsIconic(window)) << hidden;
+    }
+    platform::UnmarkWindow(reinterpret_cast<uintptr_t>(window), name);
+    DestroyWindow(window);
+}
+
 TEST_F(Win32SystemTest, RunningAProgramWaitsForItsEnd) {
     EXPECT_EQ(RunHelper("touch " + (dir / "touched").string()), RunOutcome::Finished);
     EXPECT_TRUE(dir.Exists("touched"));

@@ -32,7 +32,14 @@ TEST(ScenarioTool, BadLinesAreNamedAndNothingRuns) {
           Case{"# fine\n\npress zz\n", "line 3: not a hexadecimal key code \"zz\""},
           Case{"wait -5\n", "line 1: wait takes a time in milliseconds"},
           Case{"press 70004 70005\n", "line 1: press takes one key code"},
-          Case{"tap 70004 x\n", "line 1: not a time in milliseconds \"x\""}}) {
+          Case{"tap 70004 x\n", "line 1: not a time in milliseconds \"x\""},
+          Case{"click btnOK\nstart\n",
+               "line 1: click needs the program: put a start line before it"},
+          Case{"start\nstart -hid\n", "line 2: the program is started once"},
+          Case{"keyboard firmware 1\n", "line 1: not a firmware version MAJOR.MINOR \"1\""},
+          Case{"start\nanswer maybe\n", "line 2: answer takes ok or cancel"},
+          Case{"start\nkeyclick A\n", "line 2: not a key number \"A\""},
+          Case{"start\nslide bar\n", "line 2: slide takes a slider name and a value"}}) {
         const Result result = Scenario("", c.script);
         EXPECT_EQ(result.status, 2) << c.script;
         EXPECT_EQ(result.out.rfind(std::string("keyrig-scenario: ") + c.message, 0), 0u)

@@ -126,6 +126,9 @@ class Driver final : public QObject {
     // Keys count only while the program listens for them; before it starts and after it ends
     // they go straight to the system.
     bool Settled() {
+        if (!world_.NothingDue()) {
+            return false;
+        }
         if (ui::CMainDlg* main = MainWindow()) {
             // A window that is gone for the user is still being taken down.
             return !main->isDestroyed() && world_.WaitUntilKeysHandled(0ms) &&

@@ -112,6 +112,9 @@ class World {
     // How long the keyboard stays off the bus after the factory-reset report (default 1500 ms).
     void SetResetReturnDelay(std::chrono::milliseconds delay);
     void SetKeyboardPresent(bool present);  // plugs or unplugs it, with notices
+    // True when nothing the world does later on its own (the keyboard leaving the bus after a
+    // reset, coming back after it) is due by now or under way.
+    bool NothingDue() const;
     std::string KeyboardCommandPath() const;
 
     // --- Other HID interfaces ---------------------------------------------------------------

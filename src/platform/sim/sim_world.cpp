@@ -68,8 +68,16 @@ struct World::Timer {
     std::thread thread;
     std::multimap<std::chrono::steady_clock::time_point, std::function<void()>>
         due;                // by World::mutex_
+    bool running = false;   // by World::mutex_; an action taken from `due` is under way
     bool stopping = false;  // by World::mutex_
 };
+
+bool World::NothingDue() const {
+    std::lock_guard lock(mutex_);
+    return !timer_ ||
+           (!timer_->running &&
+            (timer_->due.empty() || timer_->due.begin()->first > std::chrono::steady_clock::now()));
+}
 
 World::World() : start_(std::chrono::steady_clock::now()) {
     interfaces_.push_back(
@@ -265,9 +273,11 @@ void World::AfterLocked(std::chrono::milliseconds delay, std::function<void()> a
                 }
                 auto run = std::move(next->second);
                 timer_->due.erase(next);
+                timer_->running = true;
                 lock.unlock();
                 run();
                 lock.lock();
+                timer_->running = false;
             }
         });
     }
