@@ -3,6 +3,7 @@
 #include "platform/win32/win32_system.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <thread>
@@ -94,7 +95,24 @@ TEST_F(Win32SystemTest, ASecondCopyBringsTheFirstOnesWindowForward) {
     ASSERT_TRUE(platform::MarkWindow(reinterpret_cast<uintptr_t>(window), name));
     for (const int hidden : {SW_HIDE, SW_MINIMIZE}) {
         ShowWindow(window, hidden);
-        ASSERT_EQ(RunHelper("instance " + name + " " + result.string()), RunOutcome::Finished);
+        // The second copy's calls on the window wait for its thread, as they wait for the
+        // running copy's message loop: this thread pumps messages until the copy has ended.
+        std::atomic<bool> ended{false};
+        RunOutcome outcome = RunOutcome::NotStarted;
+        std::thread second([&] {
+            outcome = RunHelper("instance " + name + " " + result.string());
+            ended = true;
+        });
+        while (!ended) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+        second.join();
+        ASSERT_EQ(outcome, RunOutcome::Finished);
         EXPECT_EQ(dir.Read("instance.txt"), "running");
         EXPECT_TRUE(IsWindowVisible(window)) << hidden;
         EXPECT_FALSE(IsIconic(window)) << hidden;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProcess>
 #include <QSlider>
 #include <QTabWidget>
@@ -86,7 +87,12 @@ class Driver final : public QObject {
         if (widget == nullptr || !widget->isWindow()) {
             return false;
         }
-        const bool isMain = program_ && widget == program_->mainWindow();
+        // Found by its class while it is whole (it shows itself during start-up), then compared
+        // as an object: the window still sends events while its destructor runs.
+        if (mainObject_ == nullptr && qobject_cast<ui::CMainDlg*>(widget) != nullptr) {
+            mainObject_ = widget;
+        }
+        const bool isMain = mainObject_ != nullptr && watched == mainObject_;
         const QEvent::Type type = event->type();
         if (isMain && type == QEvent::Show) {
             Note(world_, "window", widget->isMinimized() ? "minimized" : "shown");
@@ -243,6 +249,7 @@ class Driver final : public QObject {
     const std::filesystem::path directory_;
     const Script& script_;
     std::unique_ptr<Program> program_;
+    QPointer<QObject> mainObject_;  // the main window, once the program has made it
     std::optional<int> exitStatus_;
     size_t next_ = 0;
     int quietRounds_ = 0;
