@@ -24,6 +24,7 @@
 #include "device/vhidev.h"
 #include "engine/remap_engine.h"
 #include "engine/runable_thread.h"
+#include "measure.h"
 #include "platform/sim/sim_system.h"
 
 namespace keyrig::bench {
@@ -33,18 +34,6 @@ using Clock = std::chrono::steady_clock;
 
 double Microseconds(Clock::duration duration) {
     return std::chrono::duration<double, std::micro>(duration).count();
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const size_t at = std::min(values.size() - 1,
-                               static_cast<size_t>(fraction * static_cast<double>(values.size())));
-    return values[at];
-}
-
-void Report(const char* name, double value, const char* unit, const char* goal, bool met) {
-    std::printf("%-44s %10.1f %-3s  goal %-10s %s\n", name, value, unit, goal,
-                met ? "met" : "MISSED");
 }
 
 // Collects the virtual keyboard's reports with their precise times.
@@ -183,19 +172,6 @@ bool MacroTiming() {
     Report("macro step lateness, 99th percentile", p99, "ms", "<= 1 ms", p99 <= 1.0);
     Report("1000-step macro, beyond its planned length", over, "ms", "<= 2 ms", over <= 2.0);
     return p99 <= 1.0 && over <= 2.0;
-}
-
-uint64_t ContextSwitches() {
-    uint64_t total = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream status(task.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.find("ctxt_switches:") != std::string::npos) {
-                total += std::stoull(line.substr(line.find(':') + 1));
-            }
-        }
-    }
-    return total;
 }
 
 bool Idle() {

@@ -26,6 +26,7 @@
 
 #include "app/program.h"
 #include "device/trace.h"
+#include "measure.h"
 #include "platform/sim/sim_system.h"
 #include "ui/framework/desktop.h"
 
@@ -33,11 +34,6 @@ namespace keyrig::bench {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void Report(const char* what, double value, const char* unit, const char* goal, bool met) {
-    std::printf("  %-52s %10.2f %-3s goal %-10s %s\n", what, value, unit, goal,
-                met ? "met" : "MISSED");
-}
 
 // Milliseconds since the process started, from the kernel's record of its start.
 double SinceProcessStart() {
@@ -64,19 +60,6 @@ double ResidentMegabytes() {
     return 0;
 }
 
-uint64_t ContextSwitches() {
-    uint64_t total = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream status(task.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.find("ctxt_switches:") != std::string::npos) {
-                total += std::stoull(line.substr(line.find(':') + 1));
-            }
-        }
-    }
-    return total;
-}
-
 // Runs the event loop for `length` and counts the wake-ups of every thread meanwhile.
 uint64_t IdleWakeups(std::chrono::milliseconds length) {
     const uint64_t before = ContextSwitches();
@@ -85,11 +68,6 @@ uint64_t IdleWakeups(std::chrono::milliseconds length) {
     // The loop's own wake for the timer that ended the window, in and out.
     const uint64_t counted = ContextSwitches() - before;
     return counted > 2 ? counted - 2 : 0;
-}
-
-double Percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(fraction * values.size()))];
 }
 
 }  // namespace

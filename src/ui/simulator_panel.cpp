@@ -18,11 +18,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <mutex>
-#include <pugixml.hpp>
 #include <string_view>
 #include <utility>
 
 #include "ui/framework/resources.h"
+#include "ui/framework/theme.h"
 
 namespace keyrig::ui {
 namespace {
@@ -92,16 +92,6 @@ QString KeyName(uint16_t usageId, uint16_t usagePage) {
 // The theme styles the main window's widgets by name; the panel's own get the same named
 // colours here, so that the panel looks like the rest without the theme having to know it.
 QString PanelStyle() {
-    const QString path = ResourceIndex::Current().Path("values:color");
-    pugi::xml_document colours;
-    if (path.isEmpty() || !colours.load_file(path.toStdString().c_str())) {
-        return {};
-    }
-    QHash<QString, QString> byName;
-    for (const pugi::xml_node colour : colours.document_element().children()) {
-        byName.insert(QString::fromUtf8(colour.attribute("name").value()),
-                      QString::fromUtf8(colour.child_value()).trimmed());
-    }
     QString style = QStringLiteral(R"(
 QWidget#simulator_panel { background: @window; }
 QFrame#sim_keys, QFrame#sim_device, QFrame#sim_received {
@@ -127,16 +117,7 @@ QScrollBar::handle:vertical { background: @control_border; border-radius: 3px; m
 QScrollBar::add-line, QScrollBar::sub-line { height: 0; }
 QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
 )");
-    static const QRegularExpression reference("@([A-Za-z_][A-Za-z0-9_]*)");
-    QString result;
-    qsizetype from = 0;
-    for (auto match = reference.globalMatch(style); match.hasNext();) {
-        const auto found = match.next();
-        result += style.mid(from, found.capturedStart() - from);
-        result += byName.value(found.captured(1), found.captured(0));
-        from = found.capturedEnd();
-    }
-    return result + style.mid(from);
+    return WithNamedColours(style);
 }
 
 template <class Widget>

@@ -24,8 +24,9 @@ bool LoadDocument(pugi::xml_document& document, const char* resourceName) {
     return true;
 }
 
-// The style sheet with every "@name" of a named colour replaced by the colour.
-QString WithColours(QString style) {
+}  // namespace
+
+QString WithNamedColours(QString style) {
     pugi::xml_document colours;
     if (!LoadDocument(colours, "values:color")) {
         return style;
@@ -46,8 +47,6 @@ QString WithColours(QString style) {
     }
     return result + style.mid(from);
 }
-
-}  // namespace
 
 void ApplyInitialDefinitions() {
     pugi::xml_document definitions;
@@ -74,7 +73,7 @@ void ApplyInitialDefinitions() {
     if (const char* styleFile = root.child("style").attribute("file").value(); *styleFile) {
         QFile style(ResourceIndex::Current().folder() + "/" + QString::fromUtf8(styleFile));
         if (style.open(QIODevice::ReadOnly)) {
-            qApp->setStyleSheet(WithColours(QString::fromUtf8(style.readAll())));
+            qApp->setStyleSheet(WithNamedColours(QString::fromUtf8(style.readAll())));
         } else {
             std::cerr << "keyrig: cannot read the style sheet " << style.fileName().toStdString()
                       << '\n';

@@ -11,6 +11,9 @@ namespace keyrig::ui {
 // one line on standard error, when they cannot be read.
 void ApplyInitialDefinitions();
 
+// `style` with every "@name" of a named colour replaced by the colour.
+QString WithNamedColours(QString style);
+
 // The string table's entry `index`, or an empty string.
 QString NamedString(int index);
 
