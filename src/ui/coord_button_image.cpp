@@ -104,35 +104,32 @@ std::vector<CoordRegion> CoordButtonImage::ReadCoordinateFile(const QString& pat
 }
 
 void CoordButtonImage::setBackground(const QString& name) {
-    QImage picture = LoadPicture(name);
-    if (picture.isNull()) {
+    SetPicture(backgroundImage_, backgroundName_, name);
+    if (backgroundName_ != name) {
         return;
     }
-    backgroundImage_ = std::move(picture);
-    backgroundName_ = name;
     setFixedSize(backgroundImage_.deviceIndependentSize().toSize());
     update();
 }
 
-void CoordButtonImage::setHoverPicture(const QString& name) {
-    if (QImage picture = LoadPicture(name); !picture.isNull()) {
-        hoverImage_ = std::move(picture);
-        hoverName_ = name;
+// A picture that does not load leaves the one there was.
+void CoordButtonImage::SetPicture(QImage& picture, QString& pictureName, const QString& name) {
+    if (QImage loaded = LoadPicture(name); !loaded.isNull()) {
+        picture = std::move(loaded);
+        pictureName = name;
     }
+}
+
+void CoordButtonImage::setHoverPicture(const QString& name) {
+    SetPicture(hoverImage_, hoverName_, name);
 }
 
 void CoordButtonImage::setCheckedPicture(const QString& name) {
-    if (QImage picture = LoadPicture(name); !picture.isNull()) {
-        checkedImage_ = std::move(picture);
-        checkedName_ = name;
-    }
+    SetPicture(checkedImage_, checkedName_, name);
 }
 
 void CoordButtonImage::setPressedPicture(const QString& name) {
-    if (QImage picture = LoadPicture(name); !picture.isNull()) {
-        pressedImage_ = std::move(picture);
-        pressedName_ = name;
-    }
+    SetPicture(pressedImage_, pressedName_, name);
 }
 
 void CoordButtonImage::setCoordinateFile(const QString& file) {

@@ -89,6 +89,7 @@ class CoordButtonImage final : public QWidget {
     void focusOutEvent(QFocusEvent* event) override;
 
   private:
+    static void SetPicture(QImage& picture, QString& pictureName, const QString& name);
     template <class Change>
     void ChangeRegions(int id, Change change);
     int RegionAt(int x, int y) const;
