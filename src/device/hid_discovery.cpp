@@ -113,6 +113,16 @@ std::vector<HidDeviceInfo> findHidDevices(int32_t vid, std::span<const int32_t> 
     return found;
 }
 
+std::vector<int32_t> productList(const KeyboardIdentity& keyboard) {
+    return keyboard.pid != 0 ? std::vector<int32_t>{keyboard.pid} : std::vector<int32_t>{};
+}
+
+std::vector<HidDeviceInfo> findConfiguredKeyboard(const KeyboardIdentity& keyboard,
+                                                  platform::System& system) {
+    return findHidDevices(keyboard.vid, productList(keyboard), keyboard.interfaceNumber,
+                          keyboard.collectionNumber, system);
+}
+
 bool isConfiguredKeyboard(const HidIds& ids, const KeyboardIdentity& configured) {
     return (ids.vid == 0 || ids.vid == configured.vid) &&
            (ids.pid == 0 || ids.pid == configured.pid) &&

@@ -54,6 +54,13 @@ std::vector<HidDeviceInfo> findHidDevices(int32_t vid, std::span<const int32_t> 
                                           int32_t interfaceNumber, int32_t collectionNumber,
                                           platform::System& system = platform::Current());
 
+// The product list findHidDevices takes for the configured keyboard: its product, or any when
+// the configuration gives 0.
+std::vector<int32_t> productList(const KeyboardIdentity& keyboard);
+// The present interfaces of the configured keyboard, as findHidDevices gives them.
+std::vector<HidDeviceInfo> findConfiguredKeyboard(const KeyboardIdentity& keyboard,
+                                                  platform::System& system = platform::Current());
+
 // Whether a device that arrived or departed is the keyboard. Here it is the path that may stand
 // for any value: a vid or pid of 0 and an absent interface or collection match anything.
 bool isConfiguredKeyboard(const HidIds& ids, const KeyboardIdentity& configured);

@@ -54,13 +54,14 @@ bool CMainDlg::Create() {
     return true;
 }
 
-bool CMainDlg::OpenKeyboard() {
+device::KeyboardIdentity CMainDlg::ConfiguredKeyboard() const {
     const AppConfig& config = settings_.config;
+    return {config.vid, config.pid, config.interface, config.subdevice};
+}
+
+bool CMainDlg::OpenKeyboard() {
     std::lock_guard lock(keyboardDevice_.openLock());
-    const std::vector<int32_t> products =
-        config.pid != 0 ? std::vector<int32_t>{config.pid} : std::vector<int32_t>{};
-    const auto found =
-        device::findHidDevices(config.vid, products, config.interface, config.subdevice);
+    const auto found = device::findConfiguredKeyboard(ConfiguredKeyboard());
     return !found.empty() && keyboardDevice_.Open(found.front().path) == 1;
 }
 
@@ -194,9 +195,7 @@ void CMainDlg::OnDeviceRemoval(const std::string& path) {
 
 bool CMainDlg::IsConfiguredKeyboard(const std::string& path) const {
     const auto ids = device::parseHidDevicePath(path);
-    const AppConfig& config = settings_.config;
-    return ids && device::isConfiguredKeyboard(
-                      *ids, {config.vid, config.pid, config.interface, config.subdevice});
+    return ids && device::isConfiguredKeyboard(*ids, ConfiguredKeyboard());
 }
 
 void CMainDlg::HandleArrival(const std::string& path) {

@@ -16,6 +16,7 @@
 #include "app/settings.h"
 #include "device/filter_channel.h"
 #include "device/hid_device.h"
+#include "device/hid_discovery.h"
 #include "device/keyboard_command_set.h"
 #include "device/vhidev.h"
 #include "engine/remap_engine.h"
@@ -89,6 +90,7 @@ class CMainDlg final : public QWidget,
   private:
     void HandleArrival(const std::string& path);
     void HandleRemoval(const std::string& path);
+    device::KeyboardIdentity ConfiguredKeyboard() const;
     bool IsConfiguredKeyboard(const std::string& path) const;
     bool OpenKeyboard();
     void SendKeyList();

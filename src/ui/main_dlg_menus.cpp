@@ -2,6 +2,7 @@
 // menus, and the live switch between the two languages.
 #include <QAbstractButton>
 
+#include "device/hid_discovery.h"
 #include "ui/control_ids.h"
 #include "ui/framework/menus.h"
 #include "ui/framework/message_box.h"
@@ -33,10 +34,9 @@ void CMainDlg::OnMenuCommand(int id) {
             return;
         }
         keyboardDevice_.Close();
-        const AppConfig& config = settings_.config;
-        const std::vector<int32_t> products =
-            config.pid != 0 ? std::vector<int32_t>{config.pid} : std::vector<int32_t>{};
-        if (keyboardDevice_.Open(config.vid, products, config.interface, config.subdevice) == 1) {
+        const device::KeyboardIdentity keyboard = ConfiguredKeyboard();
+        if (keyboardDevice_.Open(keyboard.vid, device::productList(keyboard),
+                                 keyboard.interfaceNumber, keyboard.collectionNumber) == 1) {
             QueryFirmwareVersion();
         } else {
             commands_.firmwareVersion = -1;

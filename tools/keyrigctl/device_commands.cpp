@@ -36,13 +36,8 @@ device::KeyboardIdentity ConfiguredKeyboard(const std::filesystem::path& directo
 
 // Opens the keyboard as the main window does: the first device the configured numbers find.
 bool OpenKeyboard(const device::KeyboardIdentity& identity, device::HidDevice& keyboard) {
-    std::vector<int32_t> pids;
-    if (identity.pid != 0) {
-        pids.push_back(identity.pid);
-    }
     std::lock_guard lock(keyboard.openLock());
-    const auto found = device::findHidDevices(identity.vid, pids, identity.interfaceNumber,
-                                              identity.collectionNumber);
+    const auto found = device::findConfiguredKeyboard(identity);
     if (found.empty() || keyboard.Open(found.front().path) == 0) {
         std::cerr << "keyrigctl: Please insert USB device! (no keyboard with vid " << std::hex
                   << identity.vid << ", pid " << identity.pid << std::dec << ", interface "
@@ -64,12 +59,7 @@ std::string Hex4(int value) {
 int ListDevices(const std::filesystem::path& directory) {
     device::SetTraceEnabled(false);
     const device::KeyboardIdentity identity = ConfiguredKeyboard(directory);
-    std::vector<int32_t> pids;
-    if (identity.pid != 0) {
-        pids.push_back(identity.pid);
-    }
-    const auto keyboard = device::findHidDevices(identity.vid, pids, identity.interfaceNumber,
-                                                 identity.collectionNumber);
+    const auto keyboard = device::findConfiguredKeyboard(identity);
     const std::string configuredPath = keyboard.empty() ? "" : keyboard.front().path;
 
     platform::System& system = platform::Current();
